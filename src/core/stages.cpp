@@ -1,22 +1,36 @@
-// The subsystems behind these steps are not part of the program yet: each step does nothing
-// until its subsystem is wired in here, and the form stage answers Esc so that a run goes
-// straight from start-up to shut-down.
+// The form, record-file and report subsystems are wired in here as they join the program.
+// Until the form stage is, it answers Esc, so that a run goes straight from start-up to
+// shut-down; the steps whose subsystem is not there yet do nothing.
 #include "core/stages.h"
 
-void hideCursorStage() {}
+#include "platform/console.h"
+#include "report/print_file.h"
+#include "ui/screen.h"
+
+namespace {
+constexpr int16_t kEscape = 27;
+constexpr int16_t kCursorSizePercent = 25;
+}  // namespace
+
+void hideCursorStage() { console().setCursorShape(false, kCursorSizePercent); }
 
 void loadFormStage() {}
 
 void openRecordFilesStage() {}
 
-void clearScreenStage() {}
+void clearScreenStage() {
+  setColour("n");
+  console().clear();
+}
 
-void runFormStage(int16_t& key) { key = 27; }
+void runFormStage(int16_t& key) { key = kEscape; }
 
 void runReportStage() {}
 
 void runPrintStage() {}
 
-void closePlainFilesStage() {}
+void closePlainFilesStage() {
+  if (printFileState.printFile) closePrintFile();
+}
 
 void resetRecordFilesStage() {}
