@@ -228,7 +228,11 @@ void closeWindow() {
     popEntry();
     return;
   }
-  if (!entry) --windowDepth;
+  if (entry) {
+    popEntry();
+  } else {
+    --windowDepth;
+  }
   const std::string data = readAll(file, size);
 
   std::optional<RecordPlace> place = recordFromFile(data);
@@ -239,10 +243,8 @@ void closeWindow() {
   if (place) {
     const int64_t start = place->start;
     std::optional<WindowBox> own = entry ? std::optional(entry->own) : boxAt(data, start + 12);
-    if (entry) {
-      windowBox = entry->previous;
-    } else if (auto previous = boxAt(data, start + 4)) {
-      windowBox = *previous;
+    if (!entry) {
+      if (auto previous = boxAt(data, start + 4)) windowBox = *previous;
     }
     // A file cut short still gives back the cells it holds.
     if (own) repaint(*own, data, start + FieldsSize, std::min<int64_t>(place->end - LengthSize, data.size()));
