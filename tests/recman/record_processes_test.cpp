@@ -1,0 +1,219 @@
+// Several processes on one file: record locks, exclusive opens, a writer holding the file,
+// and a transaction cut short by kill -9.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+#include "record_file_fixture.h"
+
+namespace {
+
+constexpr int ReplyTimeoutMs = 60000;
+
+// A child process running `body`; it talks to the parent through two pipes.
+class Child {
+ public:
+  explicit Child(const std::function<void(Child&)>& body) {
+    if (::pipe(toParent_) != 0 || ::pipe(toChild_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      body(*this);
+      for (;;) ::pause();  // stays until killed
+    }
+  }
+  ~Child() { kill(); }
+  void kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  // Exit code of a child that ends by itself.
+  int wait() {
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void tellParent(char c) { (void)!::write(toParent_[1], &c, 1); }
+  void tellChild(char c) { (void)!::write(toChild_[1], &c, 1); }
+  char fromChild() { return readWithin(toParent_[0]); }
+  char fromParent() { return readWithin(toChild_[0]); }
+
+ private:
+  static char readWithin(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    char c = 0;
+    if (::poll(&p, 1, ReplyTimeoutMs) == 1 && ::read(fd, &c, 1) == 1) return c;
+    return 0;
+  }
+  pid_t pid_ = -1;
+  int toParent_[2] = {-1, -1};
+  int toChild_[2] = {-1, -1};
+};
+
+class RecordProcesses : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path = dir.file("shared.dat");
+    ASSERT_EQ(createFile(path, creationData(8, {{{1, 2, 0}}})), 0);
+    RecordFile file;
+    ASSERT_EQ(file.open(path), 0);
+    for (const char* record : {"10......", "20......", "30......"})
+      ASSERT_EQ(file.insert(record), 0);
+    ASSERT_EQ(resetRecordManager(), 0);  // nothing open when children are made
+  }
+  void TearDown() override { EXPECT_EQ(resetRecordManager(), 0); }
+  TempDir dir;
+  std::string path;
+};
+
+TEST_F(RecordProcesses, RecordLockHoldsUntilItsHolderDies) {
+  Child holder([&](Child& self) {
+    RecordFile file;
+    bool ok = file.open(path) == 0 &&
+              file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20") == 0;
+    self.tellParent(ok ? 'L' : 'E');
+    if (self.fromParent() == 'D') ::_exit(0);
+  });
+  ASSERT_EQ(holder.fromChild(), 'L');
+
+  RecordFile file;
+  ASSERT_EQ(file.open(path), 0);
+  file.data = "untouched";
+  EXPECT_EQ(file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20"),
+            RecordStatus::RecordLocked);
+  EXPECT_EQ(file.data, "untouched");
+  EXPECT_EQ(file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "30"), 0);  // others free
+  ASSERT_EQ(file.read(RecordOp::GetEqual, 0, "20"), 0);  // reading without a lock is allowed
+  EXPECT_EQ(file.update("20 new.."), RecordStatus::RecordLocked);
+  EXPECT_EQ(file.remove(), RecordStatus::RecordLocked);
+
+  // A waiting lock is granted once the holder is gone.
+  holder.tellChild('D');
+  EXPECT_EQ(file.read(RecordOp::GetEqual + RecordOp::LockWait, 0, "20"), 0);
+  EXPECT_EQ(holder.wait(), 0);
+  EXPECT_EQ(file.update("20 new.."), 0);
+}
+
+TEST_F(RecordProcesses, OwnLockIsKeptUntilUnlockAndIsSingle) {
+  RecordFile file;
+  ASSERT_EQ(file.open(path), 0);
+  ASSERT_EQ(file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "10"), 0);
+  auto lockedInChild = [&](const char* key) {
+    Child probe([&](Child&) {
+      RecordFile other;
+      if (other.open(path) != 0) ::_exit(2);
+      ::_exit(other.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, key) ==
+                      RecordStatus::RecordLocked
+                  ? 1
+                  : 0);
+    });
+    return probe.wait() == 1;
+  };
+  EXPECT_TRUE(lockedInChild("10"));
+  ASSERT_EQ(file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "30"), 0);
+  EXPECT_FALSE(lockedInChild("10"));  // one record lock at a time
+  EXPECT_TRUE(lockedInChild("30"));
+  ASSERT_EQ(file.unlock(), 0);
+  EXPECT_FALSE(lockedInChild("30"));
+}
+
+TEST_F(RecordProcesses, ExclusiveOpenShutsOthersOutBothWays) {
+  {
+    Child owner([&](Child& self) {
+      RecordFile file;
+      self.tellParent(file.open(path, RecordOpenMode::Exclusive) == 0 ? 'X' : 'E');
+    });
+    ASSERT_EQ(owner.fromChild(), 'X');
+    RecordFile file;
+    EXPECT_EQ(file.open(path), RecordStatus::FileLocked);
+    EXPECT_EQ(file.open(path, RecordOpenMode::ReadOnly), RecordStatus::FileLocked);
+    EXPECT_EQ(file.open(path, RecordOpenMode::Exclusive), RecordStatus::FileLocked);
+    owner.kill();
+    EXPECT_EQ(file.open(path), 0);
+  }
+  ASSERT_EQ(resetRecordManager(), 0);
+  Child user([&](Child& self) {
+    RecordFile file;
+    self.tellParent(file.open(path) == 0 ? 'O' : 'E');
+  });
+  ASSERT_EQ(user.fromChild(), 'O');
+  RecordFile file;
+  EXPECT_EQ(file.open(path, RecordOpenMode::Exclusive), RecordStatus::FileLocked);
+  EXPECT_EQ(file.open(path), 0);
+}
+
+TEST_F(RecordProcesses, WriterHoldingTheFileGivesFileLockedToWritersNotToReaders) {
+  Child writer([&](Child& self) {
+    RecordFile file;
+    bool ok = file.open(path) == 0 && transaction(RecordOp::BeginTransaction) == 0 &&
+              file.insert("40......") == 0;
+    self.tellParent(ok ? 'W' : 'E');
+  });
+  ASSERT_EQ(writer.fromChild(), 'W');
+  RecordFile file;
+  ASSERT_EQ(file.open(path), 0);
+  EXPECT_EQ(file.insert("50......"), RecordStatus::FileLocked);
+  EXPECT_EQ(walk(file, 0, true, 0, 2), (std::vector<std::string>{"10", "20", "30"}));
+  writer.kill();
+  endReadSnapshot();
+  EXPECT_EQ(file.insert("50......"), 0);
+  EXPECT_EQ(walk(file, 0, true, 0, 2), (std::vector<std::string>{"10", "20", "30", "50"}));
+}
+
+TEST_F(RecordProcesses, KilledTransactionLeavesAllOrNone) {
+  for (bool ended : {false, true}) {
+    Child loader([&](Child& self) {
+      RecordFile file;
+      if (file.open(path) != 0 || transaction(RecordOp::BeginTransaction) != 0) ::_exit(1);
+      char record[9];
+      for (int i = 0; i < 400; ++i) {
+        std::snprintf(record, sizeof record, "%c%c......", 'A' + i / 26, 'a' + i % 26);
+        if (file.insert(record) != 0) ::_exit(1);
+      }
+      if (ended && transaction(RecordOp::EndTransaction) != 0) ::_exit(1);
+      // Killed in the middle of the transaction, or of a second one after the first ended.
+      if (ended && transaction(RecordOp::BeginTransaction) != 0) ::_exit(1);
+      self.tellParent('K');
+      for (int i = 400;; ++i) {
+        std::snprintf(record, sizeof record, "%c%c......", 'a' + i / 26 % 26, 'a' + i % 26);
+        file.insert(record);
+      }
+    });
+    ASSERT_EQ(loader.fromChild(), 'K');
+    loader.kill();
+    RecordFile file;
+    ASSERT_EQ(file.open(path), 0);
+    uint32_t expected = ended ? 403 : 3;
+    EXPECT_EQ(file.recordCount(), expected) << ended;
+    EXPECT_EQ(walk(file, 0, true, 0, 2).size(), expected) << ended;
+    ASSERT_EQ(resetRecordManager(), 0);
+  }
+}
+
+TEST_F(RecordProcesses, ChildOfAnOpenFileLeavesTheParentsFileAndLocksAlone) {
+  RecordFile file;
+  ASSERT_EQ(file.open(path), 0);
+  ASSERT_EQ(file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20"), 0);
+  Child careless([&](Child&) { ::_exit(resetRecordManager()); });
+  EXPECT_EQ(careless.wait(), 0);
+  Child probe([&](Child&) {
+    RecordFile other;
+    ::_exit(other.open(path) == 0 &&
+                    other.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20") ==
+                        RecordStatus::RecordLocked
+                ? 1
+                : 0);
+  });
+  EXPECT_EQ(probe.wait(), 1);
+  EXPECT_EQ(file.read(RecordOp::GetNext, 0), 0);
+  EXPECT_EQ(file.data.substr(0, 2), "30");
+}
+
+}  // namespace
