@@ -16,6 +16,7 @@
 #include "print_file_reader.h"
 #include "printer_output.h"
 #include "text_output.h"
+#include "viewer.h"
 
 using namespace zideruva;
 
@@ -37,8 +38,7 @@ bool deliver(const PrintDocument& document, const OutputChoice& choice) {
       reportFailure("No s'ha pogut imprimir: " + error);
       return false;
     case OutputKind::Viewer:
-      reportFailure("El visor en pantalla encara no hi \x82s");  // comes with the viewer
-      return false;
+      return runViewer(document, choice.unknownDevice);
   }
   return false;
 }
