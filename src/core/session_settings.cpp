@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "core/ini_file.h"
+#include "locale/numeric_picture.h"
+#include "locale/packed_digits.h"
 #include "platform/files.h"
 
 SessionSettings sessionSettings;
@@ -111,9 +113,12 @@ void loadSessionSettings() {
   s.terminalDir = withDirectoryEnd(s.terminalDir);
   if (s.tempDir.empty()) s.tempDir = s.terminalDir;
 
+  // Amounts are shown in euros: the alternate currency is the euro, none is active.
+  setCurrency("a,E");
+
   const std::string terminalIni = s.tempDir + "QuonTerm.ini";
   loadColourTable(terminalIni);
-  s.sessionDate = readIniValue(terminalIni, "Sistema", "Data");
+  s.sessionDate = packDigits(readIniValue(terminalIni, "Sistema", "Data"));
   s.outputDevice = readIniValue(terminalIni, "Sistema", "Sortida");
 
   const std::string userIni = s.rootDir + "Quon.ini";

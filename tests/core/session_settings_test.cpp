@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "environment_guard.h"
+#include "locale/numeric_picture.h"
 #include "paths.h"
 #include "platform/files.h"
 
@@ -18,12 +19,16 @@ class SessionSettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     resetSessionSettings();
+    resetNumberSettings();
     ::mkdir(sessionDir().c_str(), 0777);
     ::mkdir(rootDir().c_str(), 0777);
     env.set("KIVTMP", sessionDir());
     env.set("KIVROOT", rootDir() + "/");
   }
-  void TearDown() override { resetSessionSettings(); }
+  void TearDown() override {
+    resetSessionSettings();
+    resetNumberSettings();
+  }
 
   std::string sessionDir() const { return scratch.file("session"); }
   std::string rootDir() const { return scratch.file("root"); }
@@ -56,7 +61,10 @@ TEST_F(SessionSettingsTest, ReadsEveryFileAndVariable) {
   EXPECT_EQ(s.menuTitle, " Pisos buits ");
   EXPECT_EQ(s.menuName, "LLBUITS");
   EXPECT_EQ(s.colourTable, (ColourTable{{{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}}}));
+  EXPECT_EQ(s.sessionDate, "\x94\x98\x83\x8F");  // 20 24 03 15, packed
   EXPECT_EQ(s.outputDevice, "PDF\\llistat");
+  EXPECT_EQ(numberSettings.alternateCurrency, "E");
+  EXPECT_EQ(numberSettings.activeCurrency, "");
   EXPECT_EQ(s.languageCode, "SPA");
   EXPECT_EQ(s.terminalKind, "DOS");
   EXPECT_EQ(s.companyName, "Finques Quon SL");

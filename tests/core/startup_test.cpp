@@ -13,6 +13,7 @@
 #include "paths.h"
 #include "platform/files.h"
 #include "platform/memory_console.h"
+#include "records/record_file_table.h"
 #include "report/print_file.h"
 #include "ui/screen.h"
 
@@ -20,84 +21,101 @@ namespace {
 
 std::string currentDirectory() { return std::filesystem::current_path().string(); }
 
-TEST(StartUp, EntersTheRootAndNamesTheModule) {
-  EnvironmentGuard env;
-  TempDir root;
-  ::mkdir(root.file("Inst").c_str(), 0777);
-  const std::string canonicalRoot = std::filesystem::canonical(root.file("Inst")).string();
-  const std::string before = currentDirectory();
-  struct Case {
-    std::string kivroot, expectedDirectory;
-  } cases[] = {
-      {root.file("Inst") + "/", canonicalRoot},
-      {root.path() + "\\INST\\", canonicalRoot},     // written the application's way
-      {root.file("missing") + "/", before},         // cannot be entered: ignored
-  };
-  for (const Case& c : cases) {
-    ASSERT_EQ(::chdir(before.c_str()), 0);
+// An installation root (its description files, an empty DADES) and a session directory in a
+// scratch directory, the session pointed at them, and the in-memory console installed.
+class RunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    makeInstallation(rootDir());
+    ::mkdir(sessionDir().c_str(), 0777);
+    env.set("KIVROOT", rootDir() + "/");
+    env.set("KIVTMP", sessionDir());
     resetSessionSettings();
-    env.set("KIVROOT", c.kivroot);
-    startUp();
-    EXPECT_EQ(currentDirectory(), c.expectedDirectory) << c.kivroot;
-    EXPECT_EQ(sessionSettings.rootDir, c.kivroot);
-    EXPECT_EQ(sessionSettings.moduleName, "HORTELIX");
+    setConsole(&screen);
   }
-  resetSessionSettings();
+  void TearDown() override {
+    int16_t status = 0;
+    resetRecordFiles(status);
+    clearRecordFileTable();
+    resetPrintFileState();
+    resetScreenState();
+    setConsole(nullptr);
+    resetSessionSettings();
+  }
+
+  static void makeInstallation(const std::string& root) {
+    std::filesystem::create_directories(root + "/ddf");
+    std::filesystem::create_directories(root + "/DADES");
+    for (const char* name : {"FinquesV.xdf", "DepartaV.xdf", "TVRebut.xdf"})
+      std::filesystem::copy_file(sourceDir() + "/dist/ddf/" + name, root + "/ddf/" + name);
+  }
+  std::string rootDir() const { return scratch.file("Inst"); }
+  std::string sessionDir() const { return scratch.file("session"); }
+
+  EnvironmentGuard env;
+  TempDir scratch;
+  MemoryConsole screen;
+};
+
+TEST_F(RunTest, StartUpEntersTheRootAndOpensTheRecordFiles) {
+  const std::string canonicalRoot = std::filesystem::canonical(rootDir()).string();
+  // The root as configured, and written the application's way with other case.
+  for (const std::string& kivroot : {rootDir() + "/", scratch.path() + "\\INST\\"}) {
+    resetSessionSettings();
+    env.set("KIVROOT", kivroot);
+    startUp();
+    EXPECT_EQ(currentDirectory(), canonicalRoot) << kivroot;
+    EXPECT_EQ(sessionSettings.rootDir, kivroot);
+    EXPECT_EQ(sessionSettings.moduleName, "HORTELIX");
+    EXPECT_FALSE(screen.cursorVisible());
+    for (int16_t fileId : {506, 507, 503}) EXPECT_GT(findRecordFile(fileId), 0) << fileId;
+    closeAllFiles();
+    for (int16_t fileId : {506, 507, 503}) EXPECT_LE(findRecordFile(fileId), 0) << fileId;
+  }
+  EXPECT_TRUE(fileExists(rootDir() + "/DADES/FinquesV.dat"));
 }
 
 // Esc on the first form: the screen was cleared once in colour "n", no print file was
-// written, and the run ends with 0.
-TEST(RunModule, EscOnTheFirstFormEndsTheRun) {
-  EnvironmentGuard env;
-  TempDir session;
-  env.set("KIVTMP", session.path());
-  ASSERT_TRUE(writeFileBytes(session.file("QuonTerm.ini"),
+// written, the record files are closed and the run ends with 0.
+TEST_F(RunTest, EscOnTheFirstFormEndsTheRun) {
+  ASSERT_TRUE(writeFileBytes(sessionDir() + "/QuonTerm.ini",
                              "[Pantalla]\r\nCol0=01020304050607080910\r\n"));
-  MemoryConsole screen;
   screen.fill('X', 0x4F);
-  setConsole(&screen);
-  resetSessionSettings();
   EXPECT_EQ(runModule(), 0);
-  EXPECT_FALSE(screen.cursorVisible());
   for (int16_t row = 1; row <= 25; ++row)
     for (int16_t column = 1; column <= 80; ++column) {
       ConsoleCell cell = screen.cell(row, column);
       ASSERT_EQ(cell.character, ' ') << row << "," << column;
       ASSERT_EQ(cell.attribute, 3 + 16 * 4) << row << "," << column;  // colour 1: 3 on 4
     }
-  EXPECT_FALSE(fileExists(session.file("zideruva.tmp")));
-  setConsole(nullptr);
-  resetScreenState();
-  resetSessionSettings();
+  EXPECT_FALSE(fileExists(sessionDir() + "/zideruva.tmp"));
+  for (int16_t fileId : {506, 507, 503}) EXPECT_LE(findRecordFile(fileId), 0) << fileId;
 }
 
-TEST(CloseAllFiles, ClosesAnOpenPrintFile) {
-  EnvironmentGuard env;
-  TempDir session;
-  resetSessionSettings();
-  sessionSettings.tempDir = session.path() + "/";
+TEST_F(RunTest, CloseAllFilesClosesAnOpenPrintFile) {
+  sessionSettings.tempDir = sessionDir() + "/";
   ASSERT_TRUE(openPrintFile("PANTALLA"));
   closeAllFiles();
   EXPECT_EQ(printFileState.printFile, nullptr);
-  auto bytes = readFileBytes(session.file("zideruva.tmp"));
+  auto bytes = readFileBytes(sessionDir() + "/zideruva.tmp");
   ASSERT_TRUE(bytes.has_value());
   EXPECT_EQ(*bytes, "DEVICEPANTALLA\r\n");
   closeAllFiles();  // nothing left open: nothing happens
-  resetPrintFileState();
-  resetSessionSettings();
 }
 
-TEST(StartUp, ProgramEndsWithExitCodeZero) {
+// The program ends with 0 after a normal run and after a record file that cannot be opened
+// (no installation at the root: the message waits for a key, which never comes).
+TEST_F(RunTest, ProgramEndsWithExitCodeZero) {
   const std::string program = programPath("hortelix");
   if (!fileExists(program)) GTEST_SKIP() << "hortelix is not built";
-  TempDir root;
-  for (const std::string& kivroot : {root.path() + "/", root.file("missing") + "/"}) {
-    std::string command = "KIVROOT='" + kivroot + "' KIVTMP='" + root.path() + "' '" +
+  for (const std::string& kivroot : {rootDir() + "/", scratch.file("missing") + "/"}) {
+    std::string command = "KIVROOT='" + kivroot + "' KIVTMP='" + sessionDir() + "' '" +
                           program + "' </dev/null >/dev/null 2>&1";
     int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << kivroot;
     EXPECT_EQ(WEXITSTATUS(status), 0) << kivroot;
   }
+  EXPECT_TRUE(fileExists(rootDir() + "/DADES/DepartaV.dat"));
 }
 
 }  // namespace
