@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -40,9 +42,17 @@ struct WaitSignals {
 };
 
 // In the child: only the standard descriptors and the (close-on-exec) error pipe stay open.
-void closeOtherDescriptors(int keep) {
-  ::close_range(3, keep - 1, 0);
-  ::close_range(keep + 1, UINT_MAX, 0);
+// Kernels without close_range get every descriptor below the limit closed one by one.
+void closeOtherDescriptors(int keep, int limit) {
+  if (::close_range(3, keep - 1, 0) == 0 && ::close_range(keep + 1, UINT_MAX, 0) == 0) return;
+  for (int fd = 3; fd < limit; ++fd)
+    if (fd != keep) ::close(fd);
+}
+
+int descriptorLimit() {
+  rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 65536;
+  return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
 }
 
 int waitForEnd(pid_t child) {
@@ -62,13 +72,14 @@ ProgramResult startAndWait(const std::string& path, const std::vector<std::strin
   for (std::string& argument : copies) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
+  int limit = descriptorLimit();
   int errorPipe[2];
   if (::pipe2(errorPipe, O_CLOEXEC) != 0) return {-1, errno};
   pid_t child = ::fork();
   if (child == 0) {
     signals.restore();
     ::close(errorPipe[0]);
-    closeOtherDescriptors(errorPipe[1]);
+    closeOtherDescriptors(errorPipe[1], limit);
     ::execv(program.c_str(), argv.data());
     int error = errno;
     (void)!::write(errorPipe[1], &error, sizeof error);

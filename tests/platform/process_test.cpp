@@ -11,6 +11,7 @@
 
 #include "paths.h"
 #include "platform/files.h"
+#include "platform/memory_console.h"
 
 namespace {
 
@@ -25,6 +26,18 @@ TEST(Process, ExitCodeOfTheProgram) {
     EXPECT_TRUE(result.started());
     EXPECT_EQ(result.exitCode, code);
   }
+}
+
+// The terminal is the program's while it runs: flushed and given back before, taken again after.
+TEST(Process, TerminalGivenBackWhileTheProgramRuns) {
+  MemoryConsole screen;
+  setConsole(&screen);
+  EXPECT_EQ(shell("exit 0").exitCode, 0);
+  EXPECT_EQ(runProgram("/nonexistent/ZIDERUVA").exitCode, -1);
+  setConsole(nullptr);
+  EXPECT_EQ(screen.suspendCount(), 2);
+  EXPECT_EQ(screen.resumeCount(), 2);
+  EXPECT_GE(screen.flushCount(), 2);
 }
 
 TEST(Process, ProgramThatCannotStart) {
