@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "../../apps/kivdata/csv.h"
+#include "../../apps/kivdata/demo_data.h"
 #include "core/ini_file.h"
 #include "paths.h"
 #include "tool_runner.h"
@@ -341,6 +343,73 @@ TEST_F(KivdataTool, LockHoldsTheFileOrOneRecord) {
     EXPECT_EQ(run({"load", "pairs"}, pairRecords(20, 1)).exitCode, 0);
   }
   EXPECT_EQ(run({"lock", "pairs", "--record", "2", "--seconds", "0"}).exitCode, 0);
+}
+
+// The CSV that `export` gives for rows of a table.
+std::string csvTable(const std::string& table, const std::vector<FieldValues>& rows) {
+  std::string text = csvLine(findTableLayout(table)->columns());
+  for (const FieldValues& row : rows) text += csvLine(row);
+  return text;
+}
+
+TEST_F(KivdataTool, DemoMakesAWholeInstallation) {
+  ToolRun made = run({"demo", "inst", "--properties", "12", "--apartments-per-property", "5",
+                      "--vacant", "20", "--seed", "7", "--date", "20240229"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  EXPECT_EQ(made.out, "made the demo installation inst: 12 properties, 60 apartments (12 vacant), "
+                      "15 receipt concepts\n");
+  std::string root = dir.file("inst") + "/";
+
+  // Every file of dist/ is there as it is.
+  const fs::path dist = sourceDir() + "/dist";
+  size_t copied = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dist)) {
+    if (!entry.is_regular_file()) continue;
+    std::string relative = fs::relative(entry.path(), dist).string();
+    EXPECT_EQ(readFile(root + relative), readFile(entry.path().string())) << relative;
+    ++copied;
+  }
+  EXPECT_GE(copied, 3u);
+
+  // The record files hold exactly the generated data, in key order.
+  DemoTables tables = makeDemoTables({12, 5, 20, 7});
+  const std::vector<FieldValues>* rows[] = {&tables.properties, &tables.apartments,
+                                            &tables.concepts};
+  for (size_t t = 0; t < 3; ++t) {
+    ToolRun exported = run({"export", kTables[t][0], std::string("inst/DADES/") + kTables[t][1]});
+    EXPECT_EQ(exported.exitCode, 0) << exported.err;
+    EXPECT_EQ(exported.out, csvTable(kTables[t][0], *rows[t]));
+  }
+
+  struct Setting {
+    std::string file, section, key, value;
+  } settings[] = {
+      {"Quon.ini", "Usuari", "Idioma", "CAT"},
+      {"Quon.ini", "Usuari", "DatCaracter", "/"},
+      {"Quon.ini", "Usuari", "DatOrdre", "DMA"},
+      {"Quon.ini", "Usuari", "DecCaracter", ","},
+      {"Quon.ini", "Usuari", "MilCaracter", "."},
+      {"Quon.ini", "Empresa", "Nom", "Administraci\xA2 de Finques Hortal, S.L."},
+      {"SESSIO/Sessio.ini", "Menu", "Titol", "LLISTAT DE DEPARTAMENTS BUITS"},
+      {"SESSIO/Sessio.ini", "Terminal", "Dir", "SESSIO\\"},
+      {"SESSIO/QuonTerm.ini", "Pantalla", "Seleccio", "0"},
+      {"SESSIO/QuonTerm.ini", "Pantalla", "Col0", "15011401000715040003"},
+      {"SESSIO/QuonTerm.ini", "Sistema", "Data", "20240229"},
+      {"SESSIO/QuonTerm.ini", "Sistema", "Sortida", ""},
+      {"SESSIO/QuonTerm.ini", "Sistema", "Idioma", "CAT"},
+  };
+  for (const Setting& setting : settings)
+    EXPECT_EQ(readIniValue(root + setting.file, setting.section, setting.key), setting.value)
+        << setting.file << " " << setting.key;
+  EXPECT_NE(readIniValue(root + "SESSIO/Sessio.ini", "Menu", "NomMenu"), "");
+  EXPECT_NE(readFile(root + "Quon.ini").find("[Usuari]\r\nIdioma=CAT\r\n"), std::string::npos);
+
+  // A directory that is not empty is left alone.
+  ToolRun again = run({"demo", "inst"});
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_NE(again.err.find("inst exists and is not an empty directory"), std::string::npos);
+  EXPECT_EQ(run({"export", "concepts", "inst/DADES/TVRebut"}).out,
+            csvTable("concepts", tables.concepts));
 }
 
 }  // namespace
