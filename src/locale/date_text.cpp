@@ -13,15 +13,15 @@ namespace {
 using MonthNames = std::array<std::string_view, 12>;
 
 // Code page 850 bytes: 0x87 c cedilla, 0x8A e grave.
-constexpr MonthNames spanishMonths = {"enero", "febrero", "marzo",      "abril",
-                                      "mayo",  "junio",   "julio",      "agosto",
+constexpr MonthNames spanishMonths = {"enero",      "febrero", "marzo",     "abril",
+                                      "mayo",       "junio",   "julio",     "agosto",
                                       "septiembre", "octubre", "noviembre", "diciembre"};
-constexpr MonthNames galicianMonths = {"janeiro", "fevereiro", "mar\x87o", "abril",
-                                       "maio",    "junho",     "julho",    "agosto",
-                                       "setembro", "outubro",  "novembro", "dezembro"};
-constexpr MonthNames araneseMonths = {"g\x8Ar",  "hereu\x8Ar", "mar\x87", "abriu",
-                                      "mai",     "junh",       "junhsega", "agost",
-                                      "seteme",  "octobre",    "noveme",  "deseme"};
+constexpr MonthNames galicianMonths = {"janeiro",  "fevereiro", "mar\x87o", "abril",
+                                       "maio",     "junho",     "julho",    "agosto",
+                                       "setembro", "outubro",   "novembro", "dezembro"};
+constexpr MonthNames araneseMonths = {"g\x8Ar", "hereu\x8Ar", "mar\x87",  "abriu",
+                                      "mai",    "junh",       "junhsega", "agost",
+                                      "seteme", "octobre",    "noveme",   "deseme"};
 constexpr MonthNames catalanMonths = {"gener",    "febrer",  "mar\x87",  "abril",
                                       "maig",     "juny",    "juliol",   "agost",
                                       "setembre", "octubre", "novembre", "desembre"};
@@ -52,7 +52,9 @@ std::string shortMonthName(const LanguageWords& words, int month) {
   return slot.substr(0, 3);
 }
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 void loadDateSettings() {
   if (dateSettings.loaded) return;
@@ -73,7 +75,9 @@ std::string withoutLeadingZeros(const std::string& digits) {
 
 }  // namespace
 
-void resetDateSettings() { dateSettings = DateSettings{}; }
+void resetDateSettings() {
+  dateSettings = DateSettings{};
+}
 
 std::string formatDate(const PackedDigits& date, int16_t style, const std::string& fields) {
   loadDateSettings();
@@ -110,8 +114,8 @@ std::string formatDate(const PackedDigits& date, int16_t style, const std::strin
         if (style < 2) {
           result += dateSettings.dateSeparator;
         } else if (part == 'M') {
-          bool vowel = !text.empty() && std::string_view("AEIOU").find(upper(text[0])) !=
-                                            std::string_view::npos;
+          bool vowel = !text.empty() &&
+                       std::string_view("AEIOU").find(upper(text[0])) != std::string_view::npos;
           result += vowel ? words.beforeVowelMonth : std::string_view(" de ");
         } else {
           result += words.beforeOtherPart;

@@ -27,10 +27,16 @@ std::string lastChars(const std::string& text, size_t n) {
   return text.size() > n ? text.substr(text.size() - n) : text;
 }
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-bool isDigitPlace(char c) { return c == '9' || c == 'Z' || c == 'z' || c == '*'; }
-bool isCountedPlace(char c) { return isDigitPlace(c) || c == '-' || c == '+'; }
+bool isDigitPlace(char c) {
+  return c == '9' || c == 'Z' || c == 'z' || c == '*';
+}
+bool isCountedPlace(char c) {
+  return isDigitPlace(c) || c == '-' || c == '+';
+}
 
 // Rounds half to even: 2.5 gives 2, 3.5 gives 4.
 double roundHalfEven(double x) {
@@ -82,7 +88,9 @@ std::string plainNumber(const std::string& digits, long decimals, bool negative,
 
 }  // namespace
 
-void resetNumberSettings() { numberSettings = NumberSettings{}; }
+void resetNumberSettings() {
+  numberSettings = NumberSettings{};
+}
 
 std::string formatNumber(const std::string& picture, double value) {
   loadNumberSettings();
@@ -268,7 +276,8 @@ std::string formatPicture(const std::string& picture, double amount) {
   if (showUnits) out = lastChars(out + "9", L);
   if (grouping) {
     for (long n = static_cast<long>(L) - 3; n >= 1; n -= 4) {
-      out = lastChars(out.substr(0, static_cast<size_t>(n)) + "," + out.substr(static_cast<size_t>(n)), L);
+      out = lastChars(
+          out.substr(0, static_cast<size_t>(n)) + "," + out.substr(static_cast<size_t>(n)), L);
     }
   }
   double value;
@@ -278,7 +287,9 @@ std::string formatPicture(const std::string& picture, double amount) {
     value = amount / 100;
     dec = dec == 0 ? 3 : dec + 2;
   }
-  if (dec != 0) out = lastChars(out + "." + std::string(static_cast<size_t>(dec - 1), showUnits ? '9' : 'Z'), L);
+  if (dec != 0)
+    out =
+        lastChars(out + "." + std::string(static_cast<size_t>(dec - 1), showUnits ? '9' : 'Z'), L);
   const char sign = signMode < 0 ? '-' : '+';
   if (signMode == 1 || signMode == -1) out = lastChars(out + sign, L);
   if ((signMode == 2 || signMode == -2) && !out.empty()) out[0] = sign;

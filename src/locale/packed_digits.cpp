@@ -4,8 +4,12 @@
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-int digitValue(char c) { return isDigit(c) ? c - '0' : 0; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+int digitValue(char c) {
+  return isDigit(c) ? c - '0' : 0;
+}
 
 bool isBlankText(const std::string& text, size_t from) {
   return text.find_first_not_of(' ', from) == std::string::npos;
@@ -93,7 +97,8 @@ PackedDigits packDigits(const std::string& text) {
   const size_t n = text.size();
   size_t first = text.find_first_not_of(' ');
   std::string trimmed;
-  if (first != std::string::npos) trimmed = text.substr(first, text.find_last_not_of(' ') - first + 1);
+  if (first != std::string::npos)
+    trimmed = text.substr(first, text.find_last_not_of(' ') - first + 1);
   // Blanks left inside count as "0", like every other non-digit.
   std::string field = std::string(n - trimmed.size(), '0') + trimmed;
   PackedDigits packed;

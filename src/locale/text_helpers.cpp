@@ -83,9 +83,8 @@ std::string foldText(const std::string& text) {
 }
 
 int16_t isRepeatedChar(const std::string& text, int16_t code) {
-  bool repeated = std::all_of(text.begin(), text.end(), [code](char c) {
-    return static_cast<unsigned char>(c) == code;
-  });
+  bool repeated = std::all_of(text.begin(), text.end(),
+                              [code](char c) { return static_cast<unsigned char>(c) == code; });
   return repeated ? -1 : 0;
 }
 

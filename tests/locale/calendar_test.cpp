@@ -58,13 +58,13 @@ TEST(DateDifference, CountsGregorianDaysLikeTheCivilCalendar) {
 TEST(DayOfWeek, MatchesTheCivilCalendarFromTheReformOn) {
   const sys_days reform = sys_days(1582y / October / 15);
   for (sys_days day = reform; day <= sys_days(2200y / December / 31); day += days(1)) {
-    ASSERT_EQ(dayOfWeek(packedDate(year_month_day(day))),
-              int(weekday(day).iso_encoding()))
+    ASSERT_EQ(dayOfWeek(packedDate(year_month_day(day))), int(weekday(day).iso_encoding()))
         << int(year_month_day(day).year());
   }
   std::mt19937 random(15821015);
-  std::uniform_int_distribution<long> pick(reform.time_since_epoch().count(),
-                                           sys_days(9999y / December / 31).time_since_epoch().count());
+  std::uniform_int_distribution<long> pick(
+      reform.time_since_epoch().count(),
+      sys_days(9999y / December / 31).time_since_epoch().count());
   for (int i = 0; i < 20000; ++i) {
     sys_days day{days(pick(random))};
     ASSERT_EQ(dayOfWeek(packedDate(year_month_day(day))), int(weekday(day).iso_encoding()));
@@ -98,7 +98,7 @@ TEST(DateDifference, UnitsAndTheYearsAroundTheReform) {
   } cases[] = {
       {packedDate(2024, 3, 1), packedDate(2023, 3, 1), "D", 366},
       {packedDate(1900, 2, 1), packedDate(1900, 3, 1), "D", 28},
-      {packedDate(1500, 2, 1), packedDate(1500, 3, 1), "D", 29},  // Julian leap year
+      {packedDate(1500, 2, 1), packedDate(1500, 3, 1), "D", 29},     // Julian leap year
       {packedDate(1582, 10, 4), packedDate(1582, 10, 15), "D", 11},  // the removed days count
       {packedDate(1500, 1, 1), packedDate(1600, 1, 1), "D", 36525},  // 1500 Julian leap, 1600 leap
       {packedDate(2020, 2, 29), packedDate(2021, 2, 28), "A", 0},
@@ -145,9 +145,9 @@ TEST(Calendar, InvalidDatesGiveResultsWithoutFailing) {
       }
     }
   }
-  for (const PackedDigits& date : {PackedDigits(), PackedDigits("\x94"), PackedDigits("    "),
-                                   PackedDigits(4, '\0'), PackedDigits(4, '\xFF'),
-                                   PackedDigits(40, '\xE3')}) {
+  for (const PackedDigits& date :
+       {PackedDigits(), PackedDigits("\x94"), PackedDigits("    "), PackedDigits(4, '\0'),
+        PackedDigits(4, '\xFF'), PackedDigits(40, '\xE3')}) {
     int16_t weekday = dayOfWeek(date);
     EXPECT_TRUE(weekday >= 1 && weekday <= 7);
     EXPECT_EQ(dateDifference(date, date, "D"), 0);

@@ -72,7 +72,8 @@ TEST_F(DateText, StylesWithTheDefaultSettings) {
       {"OCI", april1, 2, "dma", "1 d'abriu deth 2024"},
       {"OCI", packedDate(2024, 3, 5), 2, "dma", "5 de mar\x87 deth 2024"},
       {"CAT", packedDate(2024, 8, 15), 2, "dm", "15 d'agost"},
-      {"CAT", packedDate(2024, 10, 12), 2, "ma", "octubre del 2024"},  // no word before the first part
+      {"CAT", packedDate(2024, 10, 12), 2, "ma",
+       "octubre del 2024"},  // no word before the first part
       {"CAT", packedDate(2024, 10, 12), 2, "m", "octubre"},
       {"   ", packedDate(2024, 10, 12), 2, "dm", "12 d'octubre"},  // no language: Catalan
       {"XYZ", packedDate(2024, 6, 30), 1, "dma", "30/jun/2024"},
@@ -131,8 +132,8 @@ TEST_F(DateText, OrderAndSeparatorComeFromTheUserSettings) {
       {"DatOrdre=MDAX\r\nDatCaracter=.\r\n", april1, 1, "abr.1.2024 "},
       {"DatCaracter= -\r\n", april1, 0, "1/4/2024  "},  // a blank first character: "/"
       {"DatOrdre=   \r\n", april1, 0, "1/4/2024  "},
-      {"DatOrdre=A\r\n", april1, 0, "2024      "},     // the missing letters select nothing
-      {"DatOrdre=dma\r\n", april1, 0, "          "},    // small letters select nothing
+      {"DatOrdre=A\r\n", april1, 0, "2024      "},    // the missing letters select nothing
+      {"DatOrdre=dma\r\n", april1, 0, "          "},  // small letters select nothing
       {"DatOrdre=dma\r\n", april1, 2, ""},
       {"DatOrdre=dma\r\n", april1, -1, "2024-04-01"},
   };

@@ -19,12 +19,12 @@ TEST(PackDigits, PacksTwoDigitsToAByteAfterAligningTheTrimmedText) {
   } cases[] = {
       {"", ""},
       {"20241231", "\x94\x98\x8C\x9F"},
-      {"1", "\x8A"},          // an odd last digit pairs with 0
-      {" 7", "\x87"},         // leading blank
-      {"7 ", "\x87"},         // trailing blank: the digit moves right
-      {"12 4", "\x8C\x84"},   // a blank inside counts as 0
-      {"  5", "\x80\xB2"},    // 005
-      {"a9", "\x89"},         // a non-digit counts as 0
+      {"1", "\x8A"},         // an odd last digit pairs with 0
+      {" 7", "\x87"},        // leading blank
+      {"7 ", "\x87"},        // trailing blank: the digit moves right
+      {"12 4", "\x8C\x84"},  // a blank inside counts as 0
+      {"  5", "\x80\xB2"},   // 005
+      {"a9", "\x89"},        // a non-digit counts as 0
       {"    ", "\x80\x80"},
   };
   for (const auto& c : cases) EXPECT_EQ(packDigits(c.text), c.bytes) << '"' << c.text << '"';
@@ -65,15 +65,15 @@ TEST(PackCode, PacksEachDottedNumberIntoItsPlace) {
       {"1.2.3", "000100020003"},
       {"123456.7890", "1234567890"},  // 11 characters, one dot: the first number takes 6
       {"12345.6789x", "0123456789"},
-      {"123456", "123456"},           // 6 characters, no dot
-      {"12345", "2345"},              // 5 digits in a 4-digit place keep the last 4
-      {"12a5", "0012"},               // the value is the leading digits
+      {"123456", "123456"},  // 6 characters, no dot
+      {"12345", "2345"},     // 5 digits in a 4-digit place keep the last 4
+      {"12a5", "0012"},      // the value is the leading digits
       {"x", "0000"},
       {"0999", "0999"},
-      {"01  ", "0001"},               // the form's field text "1  " after the "0"
-      {"0 50", "0050"},               // typed with a leading blank: still 50
+      {"01  ", "0001"},  // the form's field text "1  " after the "0"
+      {"0 50", "0050"},  // typed with a leading blank: still 50
       {"0  5 0 ", "0050"},
-      {"0  5 0", "000050"},          // 6 characters: the first number takes 6 digits
+      {"0  5 0", "000050"},  // 6 characters: the first number takes 6 digits
       {"0   ", "0000"},
       {"1.", "0001"},
       {"1. ", "0001"},

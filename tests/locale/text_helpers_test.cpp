@@ -32,7 +32,8 @@ std::string convert(const char* to, const char* from, const std::string& bytes) 
 char32_t unicodeOf(unsigned char byte) {
   std::string utf32 = convert("UTF-32LE", "IBM858", std::string(1, static_cast<char>(byte)));
   char32_t u = 0;
-  for (int i = 3; i >= 0 && utf32.size() == 4; --i) u = (u << 8) | static_cast<unsigned char>(utf32[i]);
+  for (int i = 3; i >= 0 && utf32.size() == 4; --i)
+    u = (u << 8) | static_cast<unsigned char>(utf32[i]);
   return u;
 }
 
@@ -115,9 +116,9 @@ TEST(IsRepeatedChar, WholeTextOfOneCharacter) {
     std::string text;
     int16_t code, expected;
   } cases[] = {
-      {"", 32, -1},       {"", 128, -1},          {"   ", 32, -1}, {"  a", 32, 0},
-      {"\x80\x80", 128, -1}, {"\x80\x81", 128, 0}, {"\x80", 32, 0}, {"a", 97 + 256, 0},
-      {std::string(2, '\0'), 0, -1},
+      {"", 32, -1},    {"", 128, -1},         {"   ", 32, -1},
+      {"  a", 32, 0},  {"\x80\x80", 128, -1}, {"\x80\x81", 128, 0},
+      {"\x80", 32, 0}, {"a", 97 + 256, 0},    {std::string(2, '\0'), 0, -1},
   };
   for (const auto& c : cases) EXPECT_EQ(isRepeatedChar(c.text, c.code), c.expected) << c.text;
 }
@@ -127,8 +128,9 @@ TEST(CenterOffset, HalfTheFreeWidthTruncatedTowardZero) {
     size_t length;
     int16_t width, expected;
   } cases[] = {
-      {10, 80, 35}, {11, 80, 34}, {0, 5, 2}, {13, 10, -1}, {12, 10, -1}, {14, 10, -2},
-      {70000, 0, -32768},  // far too long: held at the smallest 16-bit value, not wrapped
+      {10, 80, 35}, {11, 80, 34}, {0, 5, 2},          {13, 10, -1},
+      {12, 10, -1}, {14, 10, -2}, {70000, 0, -32768},  // far too long: held at the smallest 16-bit
+                                                       // value, not wrapped
   };
   for (const auto& c : cases) {
     EXPECT_EQ(centerOffset(std::string(c.length, 'x'), c.width), c.expected) << c.length;
