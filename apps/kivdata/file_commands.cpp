@@ -1,5 +1,6 @@
 // create, stat and lock: commands on a record file as a whole.
 #include <chrono>
+#include <iostream>
 #include <thread>
 
 #include "commands.h"
@@ -50,7 +51,7 @@ int runStat(const ParsedArguments& arguments) {
                      "\nkeys: " + std::to_string(layout.keys.size()) + "\n";
   for (size_t k = 0; k < layout.keys.size(); ++k)
     text += "key " + std::to_string(k) + ": " + describeKey(layout.keys[k]) + "\n";
-  std::fputs(text.c_str(), stdout);
+  std::cout << text << std::flush;
   return kExitSuccess;
 }
 

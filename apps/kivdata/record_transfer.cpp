@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "platform/files.h"
 #include "record_file.h"
 #include "record_formats.h"
 
@@ -26,7 +27,7 @@ int runLoad(const ParsedArguments& arguments) {
   std::string inputName = arguments.positional.size() > 1 ? arguments.positional[1] : "-";
   std::ifstream inputFile;
   if (inputName != "-") {
-    inputFile.open(inputName, std::ios::binary);
+    inputFile.open(resolvePath(inputName), std::ios::binary);
     if (!inputFile) return commandFailed("load", "cannot read " + inputName);
   }
   std::istream& input = inputName == "-" ? std::cin : inputFile;

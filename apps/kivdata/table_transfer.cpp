@@ -1,12 +1,12 @@
 // import and export: the records of the three files of an installation as CSV tables.
-#include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
+#include <optional>
 
 #include "commands.h"
 #include "csv.h"
 #include "field_layouts.h"
+#include "platform/files.h"
 #include "record_file.h"
 
 namespace {
@@ -56,10 +56,9 @@ bool readWhole(const std::string& name, std::string& text) {
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     return true;
   }
-  std::ifstream input(name, std::ios::binary);
-  if (!input) return false;
-  text.assign(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
-  return !input.bad();
+  std::optional<std::string> bytes = readFileBytes(name);
+  if (bytes) text = std::move(*bytes);
+  return bytes.has_value();
 }
 
 // For each CSV column, the index of its field in the layout.
@@ -196,10 +195,7 @@ int runExport(const ParsedArguments& arguments) {
     std::cout << text << std::flush;
     return kExitSuccess;
   }
-  std::ofstream output(csvName, std::ios::binary | std::ios::trunc);
-  output << text;
-  output.close();
-  if (!output) return commandFailed("export", "cannot write " + csvName);
+  if (!writeFileBytes(csvName, text)) return commandFailed("export", "cannot write " + csvName);
   commandDone("exported " + std::to_string(count) + " " + layout->name + " to " + csvName);
   return kExitSuccess;
 }
