@@ -1,6 +1,7 @@
 #include "ui/keyboard.h"
 
 #include "platform/console.h"
+#include "recman/record_manager.h"
 
 std::string typeAhead;
 int16_t mouseState = 0;
@@ -12,10 +13,9 @@ namespace {
 HotKeyHandler calculatorHandler = nullptr;
 HotKeyHandler calendarHandler = nullptr;
 
-// Hook run before the process blocks for input: the record manager's read snapshot must
-// not be held while the operator thinks (its endReadSnapshot belongs here once it is
-// part of the build).
-void beforeWaitingForInput() {}
+// Run before the process blocks for input: the record manager's read snapshot must not
+// hold up other processes' writes while the operator thinks.
+void beforeWaitingForInput() { endReadSnapshot(); }
 
 // First two bytes of a key text as a little-endian code; 0 for an empty text.
 int16_t keyTextCode(const std::string& text) {
