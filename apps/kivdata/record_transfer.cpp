@@ -64,7 +64,7 @@ int runDump(const ParsedArguments& arguments) {
   std::string problem;
   long long key = 0;
   if (!formatOption(arguments, format, problem) ||
-      !integerOption(arguments, "key", 0, 118, 0, key, problem))
+      !integerOption(arguments, "key", 0, MaxKeys - 1, 0, key, problem))
     return commandUsage("dump", problem);
   std::string path = recordFilePath(arguments.positional[0]);
   RecordFile file;

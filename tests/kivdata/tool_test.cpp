@@ -257,7 +257,7 @@ TEST_F(KivdataTool, WrongUsageExitsWithTwo) {
       {{"create", "x"}, "kivdata create: missing arguments\nusage: kivdata create FILE DESCRIPTION"},
       {{"stat", "a", "b"}, "unexpected argument b"},
       {{"load", "x", "--format", "csv"}, "--format must be hex or seq, not \"csv\""},
-      {{"dump", "x", "--key", "one"}, "--key must be a whole number from 0 to 118, not \"one\""},
+      {{"dump", "x", "--key", "one"}, "--key must be a whole number from 0 to 63, not \"one\""},
       {{"import", "tenants", "x", "y"}, "unknown table \"tenants\" (properties, apartments or concepts)"},
       {{"export", "apartments", "x", "--sheet", "1"}, "unknown option --sheet"},
       {{"lock", "x"}, "--seconds is required"},
