@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -165,6 +166,39 @@ TEST_F(RecordProcesses, WriterHoldingTheFileGivesFileLockedToWritersNotToReaders
   endReadSnapshot();
   EXPECT_EQ(file.insert("50......"), 0);
   EXPECT_EQ(walk(file, 0, true, 0, 2), (std::vector<std::string>{"10", "20", "30", "50"}));
+}
+
+// Reads share one snapshot, so a scan sees one state; ending it (or its age) lets other
+// processes' writes in.
+TEST_F(RecordProcesses, ReadsShareOneSnapshotUntilItEnds) {
+  Child writer([&](Child& self) {
+    RecordFile file;
+    if (file.open(path) != 0) ::_exit(1);
+    for (const char* record : {"40......", "50......"}) {
+      if (self.fromParent() != 'G') ::_exit(0);
+      self.tellParent(file.insert(record) == 0 ? 'W' : 'E');
+    }
+  });
+  RecordFile file;
+  ASSERT_EQ(file.open(path), 0);
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(file.read(RecordOp::GetFirst, 0), 0);
+  writer.tellChild('G');
+  ASSERT_EQ(writer.fromChild(), 'W');
+  size_t seen = walk(file, 0, true, 0, 2).size();
+  if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(90)) {
+    EXPECT_EQ(seen, 3u);  // still the snapshot of the first read
+  }
+  endReadSnapshot();
+  EXPECT_EQ(walk(file, 0, true, 0, 2).size(), 4u);
+
+  // Without an explicit end the snapshot still gives way once it is old enough.
+  writer.tellChild('G');
+  ASSERT_EQ(writer.fromChild(), 'W');
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (walk(file, 0, true, 0, 2).size() != 5u && std::chrono::steady_clock::now() < deadline) {
+  }
+  EXPECT_EQ(walk(file, 0, true, 0, 2).size(), 5u);
 }
 
 TEST_F(RecordProcesses, KilledTransactionLeavesAllOrNone) {
