@@ -176,7 +176,7 @@ bool openWindow(int16_t top, int16_t left, int16_t bottom, int16_t right) {
   OpenedWindow entry{true, false, windowBox, WindowBox{top, left, bottom, right}, 0, 0};
   const std::string name = windowStackFileName();
   FILE* file = openFile(name, "r+b");
-  if (!file) file = openFile(name, "w+b");
+  if (!file && !fileExists(name)) file = openFile(name, "w+b");
   if (file) {
     const int64_t size = fileSize(file);
     int64_t freePosition = EmptyFreePosition;
@@ -235,10 +235,11 @@ void closeWindow() {
   }
   const std::string data = readAll(file, size);
 
-  std::optional<RecordPlace> place = recordFromFile(data);
-  if (!place && entry) {
-    place = RecordPlace{entry->recordStart, entry->recordEnd};
-  }
+  // A window of this run knows where its record was written, whatever the header or the
+  // length field say now; a close without an open of this run walks the file.
+  std::optional<RecordPlace> place =
+      entry ? std::optional(RecordPlace{entry->recordStart, entry->recordEnd})
+            : recordFromFile(data);
   int64_t newFreePosition = EmptyFreePosition;
   if (place) {
     const int64_t start = place->start;

@@ -242,6 +242,12 @@ TEST_F(WindowStackTest, DamagedFileNeverBreaksTheCloses) {
          return g;
        },
        true},
+      {"a record left above it by another program",
+       [](const std::string& f, size_t inner) {
+         std::string g = f + f.substr(4, inner - 4);
+         return withFreePosition(g, static_cast<int32_t>(g.size() + 1));
+       },
+       true},
       {"header only", [](const std::string& f, size_t) { return f.substr(0, 4); }, false, false},
   };
   for (const Damage& damage : damages) {
