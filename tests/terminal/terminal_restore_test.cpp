@@ -154,19 +154,19 @@ TEST_F(EchoChild, ResizeShowsTheNoticeAndBringsTheScreenBack) {
 TEST_F(EchoChild, AnotherProgramGetsTheTerminalAsFound) {
   // The child runs "stty -g" between suspend and resume; it prints the terminal's flags
   // (input, output, control, local) in hex.
-  screen_.sendKeys("p");
-  ASSERT_TRUE(screen_.waitForText("KEY 70")) << screen_.screenText();
   char flags[64];
   std::snprintf(flags, sizeof flags, "%lx:%lx:%lx:%lx:", (unsigned long)before_.c_iflag,
                 (unsigned long)before_.c_oflag, (unsigned long)before_.c_cflag,
                 (unsigned long)before_.c_lflag);
-  std::string out = screen_.output();
-  size_t left = out.rfind("\x1b[?1049l");
-  ASSERT_NE(left, std::string::npos);
-  size_t printed = out.find(flags, left);
-  EXPECT_NE(printed, std::string::npos) << flags << " not in " << testing::PrintToString(out.substr(left));
-  EXPECT_NE(out.find("\x1b[?1049h", left), std::string::npos);
-  EXPECT_TRUE(screen_.contains("READY"));
+  screen_.sendKeys("p");
+  ASSERT_TRUE(screen_.waitForOutput(flags)) << testing::PrintToString(screen_.output());
+  ASSERT_TRUE(screen_.waitUntil([&] {
+    return screen_.alternateScreen() && screen_.contains("KEY 70") && screen_.contains("READY");
+  })) << screen_.screenText();
+  const std::string& out = screen_.output();
+  size_t printed = out.find(flags);
+  EXPECT_NE(out.rfind("\x1b[?1049l", printed), std::string::npos);
+  EXPECT_NE(out.find("\x1b[?1049h", printed), std::string::npos);
   EXPECT_TRUE(isRaw(screen_.terminalSettings()));
 }
 
