@@ -16,6 +16,11 @@
 // Waits poll the program's output up to a time-out and never sleep for a fixed time; give
 // generous time-outs, as tests share the machine.
 //
+// Keys for the module's console: Esc and a key in one write are Alt + that key (as a
+// terminal sends it), so send a lone Esc on its own and wait for the screen to answer
+// before the next key (two Escs in one write are two Esc keys). A key with modifiers is
+// best typed with pressKey, e.g. pressKey(VTERM_KEY_FUNCTION(4), VTERM_MOD_ALT).
+//
 // Available when the build found libvterm (KIV_HAVE_VTERM is defined); guard tests with
 //   #ifdef KIV_HAVE_VTERM ... #endif  or skip them otherwise.
 #pragma once
