@@ -4,6 +4,8 @@
 #include <random>
 #include <thread>
 
+#include "platform/console.h"
+
 namespace {
 
 std::function<void(int)> installedSleeper;
@@ -21,6 +23,7 @@ void sleepMilliseconds(int milliseconds) {
     installedSleeper(milliseconds);
     return;
   }
+  console().flush();  // the operator sees the screen as it is while the module waits
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
