@@ -1,0 +1,7 @@
+// What the field editor needs of its exit-key lists beyond the public commands.
+#pragma once
+
+#include <cstdint>
+
+// Byte offset of key in exitKeyCodes, searched at entry boundaries only; -1 when absent.
+int exitKeyIndex(int16_t key);
