@@ -131,9 +131,8 @@ void openRecordFile(int16_t fileId, const std::string& name, std::span<uint8_t> 
     status = RecordStatusKeyTooLong;
     showRecordFileOpenFailure(name, status);
   }
-  int16_t keyLength = 0;
-  statKeyLength(fileId, 0, keyLength, slot.recordLength);
-  slot.keyValue.assign(static_cast<size_t>(keyLength), '\0');
+  slot.recordLength = stat.recordLength;
+  slot.keyValue.assign(static_cast<size_t>(stat.keyLength(0)), '\0');
 }
 
 void statKeyLength(int16_t fileId, int16_t keyNumber, int16_t& keyLength,

@@ -67,6 +67,10 @@ int16_t openSlot(int16_t fileId) {
 }  // namespace
 
 void callRecordManager(int16_t slotNumber, int16_t operation, int16_t& status) {
+  if (slotNumber < 1 || slotNumber > RecordFileSlotCount) {
+    status = RecordStatus::FileNotOpen;
+    return;
+  }
   RecordFileSlot& slot = recordFileTable.slots[slotNumber];
   if (slot.lockMode != 0 && takesLockBias(operation)) operation += LockBias;
   int attempts = 0;
