@@ -1,8 +1,9 @@
 // The field editor's settings: exit keys with their save stack, the mask character and
 // the choice list; and the numeric-text check of numeric fields.
+#include "ui/edit_keys.h"
+
 #include <cctype>
 
-#include "ui/edit_keys.h"
 #include "ui/field_editor.h"
 
 std::string editChoices;
@@ -130,7 +131,9 @@ void setEditKeys(const std::string& mode, const std::string& keyList) {
   }
 }
 
-void setEditChoices(const std::string& choices) { editChoices = choices; }
+void setEditChoices(const std::string& choices) {
+  editChoices = choices;
+}
 
 int16_t isInvalidNumber(const std::string& text, const std::string& allowed) {
   const bool dotAllowed = allowed.find('.') != std::string::npos;

@@ -16,9 +16,13 @@ constexpr char32_t RightArrow = 0x25BA;
 constexpr int16_t InsertCursorSize = 50;
 constexpr int16_t OverwriteCursorSize = 100;
 
-bool isSeparator(char c) { return c == ' ' || c == ',' || c == '.' || c == ';' || c == ':'; }
+bool isSeparator(char c) {
+  return c == ' ' || c == ',' || c == '.' || c == ';' || c == ':';
+}
 
-bool isTypedCharacter(int16_t key) { return (key >= 32 && key <= 126) || (key >= 128 && key <= 254); }
+bool isTypedCharacter(int16_t key) {
+  return (key >= 32 && key <= 126) || (key >= 128 && key <= 254);
+}
 
 // Screen cell of a position relative to the innermost window, as locateInWindow places it.
 int16_t screenRowOf(int16_t row) {
@@ -116,6 +120,7 @@ class FieldEdit {
   bool hidden() const { return !choiceMode() && editMaskChar != 0; }
 
   void setUpChoices();
+  void writeBesideLabel(int offset, char32_t character);
   void draw();
   void placeCursor();
   int16_t readEditKey(bool& click);
@@ -147,11 +152,17 @@ void FieldEdit::setUpChoices() {
     labelWidth_ = std::max(labelWidth_, static_cast<int>(options_[i].label.size()));
     if (options_[i].code == text_) selected_ = i;  // the last option with that code
   }
-  Console& screen = console();
-  locateInWindow(row_, static_cast<int16_t>(col_ - 1));
-  screen.writeCodePoint(LeftArrow);
-  locateInWindow(row_, static_cast<int16_t>(col_ + labelWidth_));
-  screen.writeCodePoint(RightArrow);
+  writeBesideLabel(-1, LeftArrow);
+  writeBesideLabel(labelWidth_, RightArrow);
+}
+
+// An arrow (or a blank) at an offset from the label; skipped off the screen, where the
+// cursor could not go and the character would land wherever it is.
+void FieldEdit::writeBesideLabel(int offset, char32_t character) {
+  const int column = screenColumnOf(static_cast<int16_t>(col_ + offset));
+  if (column < 1 || column > screenColumns()) return;
+  locateInWindow(row_, static_cast<int16_t>(col_ + offset));
+  console().writeCodePoint(character);
 }
 
 void FieldEdit::draw() {
@@ -165,12 +176,12 @@ void FieldEdit::draw() {
   for (int k = 0; k * lineLength_ < length_; ++k) {
     locateInWindow(static_cast<int16_t>(row_ + k), col_);
     if (hidden()) {
-      screen.writeText(std::string(static_cast<size_t>(lineLength_ - 1),
-                                   static_cast<char>(editMaskChar)));
+      screen.writeText(
+          std::string(static_cast<size_t>(lineLength_ - 1), static_cast<char>(editMaskChar)));
     } else {
       // A single-line area is one longer than the text: only the text is drawn.
-      screen.writeText(text_.substr(static_cast<size_t>(k * lineLength_),
-                                    static_cast<size_t>(lineLength_)));
+      screen.writeText(
+          text_.substr(static_cast<size_t>(k * lineLength_), static_cast<size_t>(lineLength_)));
     }
   }
 }
@@ -184,8 +195,7 @@ void FieldEdit::placeCursor() {
     column = lineLength_;
   }
   locateInWindow(static_cast<int16_t>(row_ + line), static_cast<int16_t>(col_ + column));
-  console().setCursorShape(true,
-                           console().insertMode() ? InsertCursorSize : OverwriteCursorSize);
+  console().setCursorShape(true, console().insertMode() ? InsertCursorSize : OverwriteCursorSize);
 }
 
 // The next key, or a click as -(100 x column + row) of its screen cell. The Insert key
@@ -208,8 +218,7 @@ int16_t FieldEdit::readEditKey(bool& click) {
     } else {
       click = false;
     }
-    screen.setCursorShape(false,
-                          screen.insertMode() ? InsertCursorSize : OverwriteCursorSize);
+    screen.setCursorShape(false, screen.insertMode() ? InsertCursorSize : OverwriteCursorSize);
     return key;
   }
 }
@@ -269,7 +278,8 @@ void FieldEdit::paste() {
   pasted = withoutOuterBlanks(pasted);
   if (pasted.empty() || position_ >= end_) return;
   const size_t at = static_cast<size_t>(position_ - 1);
-  text_.replace(at, std::min(pasted.size(), text_.size() - at), pasted.substr(0, text_.size() - at));
+  text_.replace(at, std::min(pasted.size(), text_.size() - at),
+                pasted.substr(0, text_.size() - at));
   changed_ = true;
 }
 
@@ -408,10 +418,8 @@ bool FieldEdit::moveInArea(int16_t key) {
 void FieldEdit::leave() {
   setColour("h");
   if (choiceMode()) {
-    locateInWindow(row_, static_cast<int16_t>(col_ - 1));
-    console().writeBlanks(1);
-    locateInWindow(row_, static_cast<int16_t>(col_ + labelWidth_));
-    console().writeBlanks(1);
+    writeBesideLabel(-1, U' ');
+    writeBesideLabel(labelWidth_, U' ');
   }
   locateInWindow(row_, col_);
 }
@@ -419,8 +427,8 @@ void FieldEdit::leave() {
 int16_t FieldEdit::run() {
   if (choiceMode()) {
     setUpChoices();
-    console().setCursorShape(false, console().insertMode() ? InsertCursorSize
-                                                           : OverwriteCursorSize);
+    console().setCursorShape(false,
+                             console().insertMode() ? InsertCursorSize : OverwriteCursorSize);
   }
   setColour("u");
   draw();
@@ -469,8 +477,8 @@ int16_t FieldEdit::run() {
 
 }  // namespace
 
-void editField(int16_t row, int16_t col, int16_t lineLength, std::string& text,
-               int16_t& position, int16_t& key) {
+void editField(int16_t row, int16_t col, int16_t lineLength, std::string& text, int16_t& position,
+               int16_t& key) {
   FieldEdit edit(row, col, lineLength, text, position);
   key = edit.run();
 }

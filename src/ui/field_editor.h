@@ -37,8 +37,8 @@ extern std::vector<SavedExitKeys> savedExitKeys;
 // text's length + 1 meaning after the last character. Returns with the edited text (never
 // longer or shorter than before), the cursor position and the key that ended the edit
 // (a click outside the area as -(100 x column + row) of its screen cell).
-void editField(int16_t row, int16_t col, int16_t lineLength, std::string& text,
-               int16_t& position, int16_t& key);
+void editField(int16_t row, int16_t col, int16_t lineLength, std::string& text, int16_t& position,
+               int16_t& key);
 
 // Carries out each command of mode (case does not matter, other characters are ignored):
 //   A  add each entry of keyList to the exit keys
