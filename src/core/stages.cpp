@@ -1,13 +1,17 @@
 // The form and report subsystems are wired in here as they join the program. Until the form
-// stage is, it answers Esc, so that a run goes straight from start-up to shut-down; the
-// steps whose subsystem is not there yet do nothing.
+// engine is, the form stage stands in for it: one key, Esc ending the run and any other key
+// confirming the preset range 1 to 999 once, so that the whole path runs.
 #include "core/stages.h"
 
+#include "locale/packed_digits.h"
 #include "platform/console.h"
 #include "records/module_record_files.h"
 #include "records/record_file_messages.h"
 #include "records/record_file_table.h"
 #include "report/print_file.h"
+#include "report/vacancy_report.h"
+#include "ui/form_range.h"
+#include "ui/keyboard.h"
 #include "ui/screen.h"
 
 namespace {
@@ -31,11 +35,18 @@ void clearScreenStage() {
   console().clear();
 }
 
-void runFormStage(int16_t& key) { key = kEscape; }
+void runFormStage(int16_t& key) {
+  static bool confirmed = false;
+  key = confirmed ? kEscape : waitKey();
+  if (key == kEscape) return;
+  confirmed = true;
+  rangeFrom = packCode("1");
+  rangeTo = packCode("999");
+}
 
-void runReportStage() {}
+void runReportStage() { writeVacancyListing(); }
 
-void runPrintStage() {}
+void runPrintStage() { handOverListing(); }
 
 void closePlainFilesStage() {
   if (printFileState.printFile) closePrintFile();

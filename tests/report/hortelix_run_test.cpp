@@ -1,0 +1,111 @@
+// The whole path in a pseudo-terminal: hortelix on a demo installation, the form confirmed,
+// the listing written and handed to ZIDERUVA, which the session's output device sends to a
+// text file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include "paths.h"
+#include "platform/files.h"
+#include "report_installation.h"
+
+#ifdef KIV_HAVE_VTERM
+#include "vterm_screen.h"
+#endif
+
+namespace {
+
+// Characters of a UTF-8 text.
+size_t characterCount(const std::string& text) {
+  size_t count = 0;
+  for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// A line of the text output: each text starting at its column (1-based), trailing blanks cut.
+std::string placed(const std::vector<std::pair<size_t, std::string>>& texts) {
+  std::string line;
+  for (const auto& [column, text] : texts) {
+    line += std::string(column - 1 - characterCount(line), ' ');
+    line += text;
+  }
+  return line.erase(line.find_last_not_of(' ') + 1);
+}
+
+std::vector<std::string> textLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    line.erase(line.find_last_not_of(' ') + 1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+#ifdef KIV_HAVE_VTERM
+
+TEST(HortelixRun, ConfirmedFormGivesTheListingOnTheDeviceOfTheSession) {
+  TempDir dir;
+  const std::string root = dir.file("demo");
+  std::string problem;
+  ASSERT_TRUE(runKivdata({"demo", root, "--properties", "2", "--date", "20240305"}, problem))
+      << problem;
+  ASSERT_TRUE(fillRecordFiles("basic", root, problem)) << problem;
+  const std::string listing = dir.file("listing.txt");
+  ASSERT_TRUE(writeFileBytes(root + "/SESSIO/QuonTerm.ini",
+                             "[Pantalla]\r\nSeleccio=0\r\n[Sistema]\r\nData=20240305\r\n"
+                             "Sortida=" + listing + "\r\nIdioma=CAT\r\n"));
+
+  VtermScreen terminal(25, 80);
+  ASSERT_TRUE(terminal.start({programPath("hortelix")},
+                             {"KIVROOT=" + root + "/", "KIVTMP=" + root + "/SESSIO/",
+                              "KIVEXE=" + binaryDir() + "/"},
+                             root));
+  ASSERT_TRUE(terminal.waitUntil([&] { return terminal.alternateScreen(); }, 60000))
+      << terminal.screenText();
+  terminal.sendKeys("\r");  // confirms the range 1 to 999
+  int status = terminal.waitForExit(120000);
+  ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << terminal.screenText();
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  // UTF-8, as the text device writes it; property 1234 lies beyond the range.
+  const std::string rule(95, '-');
+  const std::vector<std::string> expected = {
+      placed({{1, "Administraci\xC3\xB3 de Finques Hortal, S.L."}, {85, "P\xC3\x80GINA    1"}}),
+      "",
+      placed({{27, "LLISTAT DE DEPARTAMENTS BUITS A 5/3/2024"}}),
+      "",
+      placed({{1, "REBUT"}, {11, "ADRE\xC3\x87" "A"}, {66, "        RENDA"}, {83, "        RESTA"}}),
+      rule,
+      placed({{1, "003001"}, {11, "C/ ANTIC 3"}, {52, "BAIXOS"}, {66, "        10,00"},
+              {83, "         0,00"}}),
+      placed({{1, "005002"}, {11, "C/ DE PROVEN\xC3\x87" "A, 12"}, {52, "1r 2a"},
+              {66, "       692,00"}, {83, "        29,50"}}),
+      placed({{1, "005003"}, {11, "C/ DE PROVEN\xC3\x87" "A, 12"}, {52, "BAIXOS"},
+              {66, "         0,00"}, {83, "         0,00"}}),
+      placed({{1, "007001"}, {11, "C/ DE L'\xC3\x80NGEL 3 BIS"}, {52, "\xC3\x80TIC 1a"},
+              {66, "       100,50"}, {83, "        25,00"}}),
+      placed({{1, "008001"}, {11, "RDA. SANT PERE 20"}, {52, "2n 1a"},
+              {66, "    -1.234,56"}, {83, "        -1,05"}}),
+  };
+  std::optional<std::string> text = readFileBytes(listing);
+  ASSERT_TRUE(text.has_value()) << "no listing at " << listing;
+  EXPECT_EQ(textLines(*text), expected) << *text;
+}
+
+#else
+
+TEST(HortelixRun, ConfirmedFormGivesTheListingOnTheDeviceOfTheSession) {
+  GTEST_SKIP() << "built without libvterm";
+}
+
+#endif
+
+}  // namespace
