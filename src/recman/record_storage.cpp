@@ -25,8 +25,9 @@ constexpr int BusyWaitMs = 1000;
 constexpr auto SnapshotLifetime = std::chrono::milliseconds(100);
 constexpr int64_t MaxPosition = 2147483647;
 
-// Stores holding a read snapshot, and when the first of them began it.
-std::vector<RecordStore*> snapshotStores;
+// Stores holding a read snapshot, and when the first of them began it. Never destroyed, so
+// that open files closed during the process's exit can still take themselves off it.
+std::vector<RecordStore*>& snapshotStores = *new std::vector<RecordStore*>;
 std::chrono::steady_clock::time_point snapshotStart;
 
 int16_t statusOfSqlite(int rc) {
@@ -215,7 +216,6 @@ int16_t RecordStore::create(const std::string& path, const FileLayout& layout, b
   removeSqliteFiles(building);
   int16_t status = buildFile(building, layout);
   if (status == RecordStatus::Success) {
-    if (exists) ::unlink(path.c_str());
     removeSqliteFiles(path);  // a journal left by an earlier file of that name is not ours
     int rc = replace ? ::rename(building.c_str(), path.c_str())
                      : ::link(building.c_str(), path.c_str());

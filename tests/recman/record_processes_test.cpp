@@ -231,6 +231,22 @@ TEST_F(RecordProcesses, KilledTransactionLeavesAllOrNone) {
   }
 }
 
+TEST_F(RecordProcesses, ExitWithFilesOpenIsCleanAndDropsTheOpenTransaction) {
+  Child leaver([&](Child&) {
+    RecordFile reader, writer;
+    if (reader.open(path) != 0 || reader.read(RecordOp::GetFirst, 0) != 0) ::_exit(1);
+    if (writer.open(path) != 0 || transaction(RecordOp::BeginTransaction) != 0 ||
+        writer.insert("40......") != 0 || reader.read(RecordOp::GetFirst, 0) != 0)
+      ::_exit(1);
+    std::exit(7);  // static destructors run with a snapshot and a transaction open
+  });
+  EXPECT_EQ(leaver.wait(), 7);
+  RecordFile file;
+  ASSERT_EQ(file.open(path), 0);
+  EXPECT_EQ(file.recordCount(), 3u);
+  EXPECT_EQ(walk(file, 0, true, 0, 2).size(), 3u);
+}
+
 TEST_F(RecordProcesses, ChildOfAnOpenFileLeavesTheParentsFileAndLocksAlone) {
   RecordFile file;
   ASSERT_EQ(file.open(path), 0);
