@@ -46,7 +46,9 @@ struct Size {
   int apartmentsPerProperty;
 };
 
-bool keepInstallations() { return std::getenv("REPORT_BENCH_DIR") != nullptr; }
+bool keepInstallations() {
+  return std::getenv("REPORT_BENCH_DIR") != nullptr;
+}
 
 std::string workDir() {
   static const std::string dir =
@@ -91,9 +93,8 @@ bool importGenerated(const std::string& root, const Size& size) {
       for (int a = 1; a <= size.apartmentsPerProperty; ++a) {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
         bool vacant = (state >> 33) % 100 < VacantPercent;
-        rows << p << "," << a << ",PIS " << a << ",C/ PROPI " << a << ","
-             << (vacant ? 0 : ++tenant) << "," << 50000 + a * 10 << ",1200,2300,12,"
-             << (a % 3) * 1000 << ",7,450\n";
+        rows << p << "," << a << ",PIS " << a << ",C/ PROPI " << a << "," << (vacant ? 0 : ++tenant)
+             << "," << 50000 + a * 10 << ",1200,2300,12," << (a % 3) * 1000 << ",7,450\n";
       }
   }
   return kivdata({"import", "properties", root + "/DADES/FinquesV", properties}) &&
@@ -106,7 +107,8 @@ std::string installation(const Size& size) {
   static std::map<long, std::string> made;
   if (auto found = made.find(size.apartments); found != made.end()) return found->second;
   std::string root = workDir() + "/" + std::to_string(size.apartments);
-  if (keepInstallations() && fs::exists(root + "/DADES/DepartaV.dat")) return made[size.apartments] = root;
+  if (keepInstallations() && fs::exists(root + "/DADES/DepartaV.dat"))
+    return made[size.apartments] = root;
   fs::create_directories(workDir());
   bool ok = kivdata({"demo", root, "--properties", std::to_string(size.properties),
                      "--apartments-per-property", std::to_string(size.apartmentsPerProperty),
@@ -129,7 +131,9 @@ long peakResidentKb() {
     if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
   return 0;
 }
-void resetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void resetPeakResident() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 void openSession(const std::string& root) {
   ::setenv("KIVROOT", (root + "/").c_str(), 1);

@@ -18,7 +18,9 @@ namespace {
 const char* const PageText = "P\xB7GINA ";
 const char* const TitleText = "LLISTAT DE DEPARTAMENTS BUITS A ";
 const char* const NumberHeading = "REBUT";
-const char* const AddressHeading = "ADRE\x80" "A";
+const char* const AddressHeading =
+    "ADRE\x80"
+    "A";
 const char* const RentHeading = "        RENDA";
 const char* const RestHeading = "        RESTA";
 

@@ -7,9 +7,9 @@
 #include "core/session_settings.h"
 #include "platform/console.h"
 #include "platform/process.h"
+#include "recman/record_manager.h"
 #include "records/record_layouts.h"
 #include "records/record_operations.h"
-#include "recman/record_manager.h"
 #include "report/print_file.h"
 #include "report/report_layout.h"
 #include "ui/form_range.h"
@@ -56,7 +56,9 @@ void addAmount(const std::string& conceptKey, int32_t amount) {
 }
 
 // Fixed concept k is keyed by the plain byte k.
-std::string fixedConceptKey(int k) { return std::string(1, static_cast<char>(k)); }
+std::string fixedConceptKey(int k) {
+  return std::string(1, static_cast<char>(k));
+}
 
 // An extra entry's code is keyed by the packed form of its last two digits: 7 and 107 both
 // give 0x87.
@@ -92,10 +94,14 @@ void listApartmentsOf(const std::string& property) {
 
 const char* baseName(int16_t fileId) {
   switch (fileId) {
-    case PropertyFileId: return "FinquesV";
-    case ApartmentFileId: return "DepartaV";
-    case ConceptFileId: return "TVRebut";
-    default: return "";
+    case PropertyFileId:
+      return "FinquesV";
+    case ApartmentFileId:
+      return "DepartaV";
+    case ConceptFileId:
+      return "TVRebut";
+    default:
+      return "";
   }
 }
 
@@ -135,7 +141,9 @@ void showMessageUntilKey(const std::string& text) {
 
 }  // namespace
 
-void resetReportState() { reportState = ReportState{}; }
+void resetReportState() {
+  reportState = ReportState{};
+}
 
 void runVacancyReport() {
   int16_t status = 0;

@@ -12,9 +12,9 @@ constexpr int16_t ApartmentFileId = 507;  // DepartaV
 constexpr int16_t ConceptFileId = 503;    // TVRebut
 
 struct ReportState {
-  int16_t pageNumber = 0;    // page being written; 0 until the first page header
-  double rentAmount = 0;     // RENDA of the current vacant apartment
-  double otherAmount = 0;    // RESTA of the current vacant apartment
+  int16_t pageNumber = 0;  // page being written; 0 until the first page header
+  double rentAmount = 0;   // RENDA of the current vacant apartment
+  double otherAmount = 0;  // RESTA of the current vacant apartment
   // The first read of FinquesV or DepartaV that ended its loop with a status other than
   // success or end of file (an I/O error, a damaged record): the listing stops short there
   // and is not complete. 0 / 0 when the scan ran to its normal end.

@@ -59,15 +59,15 @@ TEST(HortelixRun, ConfirmedFormGivesTheListingOnTheDeviceOfTheSession) {
       << problem;
   ASSERT_TRUE(fillRecordFiles("basic", root, problem)) << problem;
   const std::string listing = dir.file("listing.txt");
+  const std::string settings = "[Pantalla]\r\nSeleccio=0\r\n[Sistema]\r\nData=20240305\r\n";
   ASSERT_TRUE(writeFileBytes(root + "/SESSIO/QuonTerm.ini",
-                             "[Pantalla]\r\nSeleccio=0\r\n[Sistema]\r\nData=20240305\r\n"
-                             "Sortida=" + listing + "\r\nIdioma=CAT\r\n"));
+                             settings + "Sortida=" + listing + "\r\nIdioma=CAT\r\n"));
 
   VtermScreen terminal(25, 80);
-  ASSERT_TRUE(terminal.start({programPath("hortelix")},
-                             {"KIVROOT=" + root + "/", "KIVTMP=" + root + "/SESSIO/",
-                              "KIVEXE=" + binaryDir() + "/"},
-                             root));
+  ASSERT_TRUE(terminal.start(
+      {programPath("hortelix")},
+      {"KIVROOT=" + root + "/", "KIVTMP=" + root + "/SESSIO/", "KIVEXE=" + binaryDir() + "/"},
+      root));
   ASSERT_TRUE(terminal.waitUntil([&] { return terminal.alternateScreen(); }, 60000))
       << terminal.screenText();
   terminal.sendKeys("\r");  // confirms the range 1 to 999
@@ -76,24 +76,44 @@ TEST(HortelixRun, ConfirmedFormGivesTheListingOnTheDeviceOfTheSession) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 
   // UTF-8, as the text device writes it; property 1234 lies beyond the range.
-  const std::string rule(95, '-');
+  const std::string cCedilla = "\xC3\x87", aGrave = "\xC3\x80";
+  const std::string provenca = "C/ DE PROVEN" + cCedilla + "A, 12";
   const std::vector<std::string> expected = {
-      placed({{1, "Administraci\xC3\xB3 de Finques Hortal, S.L."}, {85, "P\xC3\x80GINA    1"}}),
+      placed(
+          {{1, "Administraci\xC3\xB3 de Finques Hortal, S.L."}, {85, "P" + aGrave + "GINA    1"}}),
       "",
       placed({{27, "LLISTAT DE DEPARTAMENTS BUITS A 5/3/2024"}}),
       "",
-      placed({{1, "REBUT"}, {11, "ADRE\xC3\x87" "A"}, {66, "        RENDA"}, {83, "        RESTA"}}),
-      rule,
-      placed({{1, "003001"}, {11, "C/ ANTIC 3"}, {52, "BAIXOS"}, {66, "        10,00"},
+      placed({{1, "REBUT"},
+              {11, "ADRE" + cCedilla + "A"},
+              {66, "        RENDA"},
+              {83, "        RESTA"}}),
+      std::string(95, '-'),
+      placed({{1, "003001"},
+              {11, "C/ ANTIC 3"},
+              {52, "BAIXOS"},
+              {66, "        10,00"},
               {83, "         0,00"}}),
-      placed({{1, "005002"}, {11, "C/ DE PROVEN\xC3\x87" "A, 12"}, {52, "1r 2a"},
-              {66, "       692,00"}, {83, "        29,50"}}),
-      placed({{1, "005003"}, {11, "C/ DE PROVEN\xC3\x87" "A, 12"}, {52, "BAIXOS"},
-              {66, "         0,00"}, {83, "         0,00"}}),
-      placed({{1, "007001"}, {11, "C/ DE L'\xC3\x80NGEL 3 BIS"}, {52, "\xC3\x80TIC 1a"},
-              {66, "       100,50"}, {83, "        25,00"}}),
-      placed({{1, "008001"}, {11, "RDA. SANT PERE 20"}, {52, "2n 1a"},
-              {66, "    -1.234,56"}, {83, "        -1,05"}}),
+      placed({{1, "005002"},
+              {11, provenca},
+              {52, "1r 2a"},
+              {66, "       692,00"},
+              {83, "        29,50"}}),
+      placed({{1, "005003"},
+              {11, provenca},
+              {52, "BAIXOS"},
+              {66, "         0,00"},
+              {83, "         0,00"}}),
+      placed({{1, "007001"},
+              {11, "C/ DE L'" + aGrave + "NGEL 3 BIS"},
+              {52, aGrave + "TIC 1a"},
+              {66, "       100,50"},
+              {83, "        25,00"}}),
+      placed({{1, "008001"},
+              {11, "RDA. SANT PERE 20"},
+              {52, "2n 1a"},
+              {66, "    -1.234,56"},
+              {83, "        -1,05"}}),
   };
   std::optional<std::string> text = readFileBytes(listing);
   ASSERT_TRUE(text.has_value()) << "no listing at " << listing;

@@ -52,8 +52,7 @@ std::string reportFixture(const std::string& caseName, const std::string& file) 
   return sourceDir() + "/tests/fixtures/report/" + caseName + "/" + file;
 }
 
-bool fillRecordFiles(const std::string& caseName, const std::string& root,
-                     std::string& problem) {
+bool fillRecordFiles(const std::string& caseName, const std::string& root, std::string& problem) {
   fs::path dir(root);
   fs::path fixture(reportFixture(caseName, ""));
   std::error_code error;
@@ -69,8 +68,7 @@ bool fillRecordFiles(const std::string& caseName, const std::string& root,
   return true;
 }
 
-bool buildInstallation(const std::string& caseName, const std::string& root,
-                       std::string& problem) {
+bool buildInstallation(const std::string& caseName, const std::string& root, std::string& problem) {
   fs::path dir(root);
   fs::create_directories(dir / "ddf");
   fs::create_directories(dir / "SESSIO");
@@ -132,8 +130,10 @@ std::string firstLineDifference(const std::string& got, const std::string& expec
 ReportSession::ReportSession(const std::string& root) : root_(root) {
   for (const char* name : {"KIVROOT", "KIVTMP", "KIVEXE"}) {
     const char* value = std::getenv(name);
-    if (value) savedEnvironment_.emplace_back(name, value);
-    else unsetEnvironment_.push_back(name);
+    if (value)
+      savedEnvironment_.emplace_back(name, value);
+    else
+      unsetEnvironment_.push_back(name);
   }
   ::setenv("KIVROOT", rootDir().c_str(), 1);
   ::setenv("KIVTMP", sessionDir().c_str(), 1);

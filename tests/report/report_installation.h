@@ -17,12 +17,10 @@ std::string reportFixture(const std::string& caseName, const std::string& file);
 
 // Fills root (an existing empty directory) with the description files, the record files of
 // the case and its settings. False, with the reason in problem, when kivdata fails.
-bool buildInstallation(const std::string& caseName, const std::string& root,
-                       std::string& problem);
+bool buildInstallation(const std::string& caseName, const std::string& root, std::string& problem);
 
 // Replaces the record files under root + "/DADES" by those of the case (root holds ddf/).
-bool fillRecordFiles(const std::string& caseName, const std::string& root,
-                     std::string& problem);
+bool fillRecordFiles(const std::string& caseName, const std::string& root, std::string& problem);
 
 // Replaces the record of the apartment (property, apartment) in DepartaV by a cut one, as a
 // damaged file holds it; reading it then fails with an I/O error.

@@ -120,8 +120,8 @@ std::vector<std::string> screenWords(MemoryConsole& console) {
     std::string word;
     for (char c : console.rowText(row) + " ") {
       uint8_t byte = static_cast<uint8_t>(c);
-      bool separator = c == ' ' || byte == 0xB3 || byte == 0xC4 || byte == 0xDA ||
-                       byte == 0xBF || byte == 0xC0 || byte == 0xD9;
+      bool separator = c == ' ' || byte == 0xB3 || byte == 0xC4 || byte == 0xDA || byte == 0xBF ||
+                       byte == 0xC0 || byte == 0xD9;
       if (!separator) {
         word += c;
       } else if (!word.empty()) {
@@ -151,8 +151,8 @@ bool containsWords(const std::vector<std::string>& words, const std::string& tex
 
 struct HandOverCase {
   const char* name;
-  bool damaged;                // DepartaV holds a damaged record
-  bool missingSessionDir;      // the print file cannot be created
+  bool damaged;            // DepartaV holds a damaged record
+  bool missingSessionDir;  // the print file cannot be created
   const char* language;
   std::string (*message)(const std::string& root);  // expected message, "" for none
   bool programStarts;
