@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <functional>
 #include <string>
+#include <sys/stat.h>
 
 #include "record_file_fixture.h"
 
@@ -264,6 +267,41 @@ TEST_F(RecordProcesses, ChildOfAnOpenFileLeavesTheParentsFileAndLocksAlone) {
   EXPECT_EQ(probe.wait(), 1);
   EXPECT_EQ(file.read(RecordOp::GetNext, 0), 0);
   EXPECT_EQ(file.data.substr(0, 2), "30");
+}
+
+}  // namespace
+
+namespace {
+
+// Runs in a child with its own mount table, on a tiny file system made for it.
+TEST(RecordDiskFull, FullFileSystemGivesDiskFullAndKeepsWhatWasWritten) {
+  TempDir dir;
+  std::string mountPoint = dir.file("small");
+  ASSERT_EQ(::mkdir(mountPoint.c_str(), 0700), 0);
+  Child writer([&](Child&) {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=96k") != 0)
+      ::_exit(77);
+    std::string path = mountPoint + "/full.dat";
+    if (createFile(path, creationData(1536, {{{1, 4, 0}}})) != 0) ::_exit(2);
+    RecordFile file;
+    if (file.open(path) != 0) ::_exit(3);
+    int16_t status = 0;
+    uint32_t written = 0;
+    char key[5];
+    while (status == 0 && written < 1000) {
+      std::snprintf(key, sizeof key, "%04u", written);
+      status = file.insert(recordWith(1536, {{0, key}}));
+      if (status == 0) ++written;
+    }
+    if (status != RecordStatus::DiskFull) ::_exit(4);
+    if (written == 0 || file.recordCount() != written) ::_exit(5);
+    ::_exit(walk(file, 0, true, 0, 4).size() == written ? 0 : 6);
+  });
+  int code = writer.wait();
+  if (code == 77) GTEST_SKIP() << "no private mount of a small file system here";
+  EXPECT_EQ(code, 0);
 }
 
 }  // namespace
