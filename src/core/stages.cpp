@@ -10,7 +10,9 @@
 #include "records/record_file_table.h"
 #include "report/print_file.h"
 #include "report/vacancy_report.h"
+#include "ui/form_engine.h"
 #include "ui/form_range.h"
+#include "ui/help_viewer.h"
 #include "ui/keyboard.h"
 #include "ui/screen.h"
 
@@ -21,7 +23,10 @@ constexpr int16_t kCursorSizePercent = 25;
 
 void hideCursorStage() { console().setCursorShape(false, kCursorSizePercent); }
 
-void loadFormStage() {}
+void loadFormStage() {
+  // F1 on the form opens the help of the menu entry.
+  setHelpHandler(showHelp);
+}
 
 void openRecordFilesStage() {
   // A file that cannot be opened ends the module inside the record layer, which closes the
