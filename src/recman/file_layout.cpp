@@ -35,11 +35,11 @@ bool parseKey(const uint8_t* data, size_t length, size_t& offset, uint16_t recor
   uint16_t flags;
   do {
     if (offset + SegmentSpecSize > length) return false;
-    const uint8_t* spec = data + offset;
+    const uint8_t* segmentBytes = data + offset;
     offset += SegmentSpecSize;
-    uint16_t position = readLe16(spec);
-    uint16_t size = readLe16(spec + 2);
-    flags = readLe16(spec + 4);
+    uint16_t position = readLe16(segmentBytes);
+    uint16_t size = readLe16(segmentBytes + 2);
+    flags = readLe16(segmentBytes + 4);
     if ((flags & ~KnownFlags) != 0) return false;
     if ((flags & SegmentFlag::Binary) && (flags & SegmentFlag::Collated)) return false;
     if (position < 1 || size < 1 || position - 1 + size > recordLength) return false;
@@ -96,20 +96,20 @@ std::string encodeFileLayout(const FileLayout& layout, uint32_t recordCount,
   writeLe16(bytes + 2, layout.pageSize);
   writeLe16(bytes + 4, uint16_t(layout.keys.size()));
   writeLe32(bytes + 6, recordCount);
-  uint8_t* spec = bytes + FileSpecSize;
+  uint8_t* segmentBytes = bytes + FileSpecSize;
   for (size_t k = 0; k < layout.keys.size(); ++k) {
     for (const KeySegment& segment : layout.keys[k].segments) {
-      writeLe16(spec, uint16_t(segment.offset + 1));
-      writeLe16(spec + 2, segment.length);
-      writeLe16(spec + 4, segment.flags);
-      if (distinctValues) writeLe32(spec + 6, (*distinctValues)[k]);
-      spec += SegmentSpecSize;
+      writeLe16(segmentBytes, uint16_t(segment.offset + 1));
+      writeLe16(segmentBytes + 2, segment.length);
+      writeLe16(segmentBytes + 4, segment.flags);
+      if (distinctValues) writeLe32(segmentBytes + 6, (*distinctValues)[k]);
+      segmentBytes += SegmentSpecSize;
     }
   }
   if (layout.hasCollation) {
-    spec[0] = CollationSignature;
-    std::memcpy(spec + 1, layout.collationName.data(), 8);
-    std::memcpy(spec + 9, layout.collationTable.data(), 256);
+    segmentBytes[0] = CollationSignature;
+    std::memcpy(segmentBytes + 1, layout.collationName.data(), 8);
+    std::memcpy(segmentBytes + 9, layout.collationTable.data(), 256);
   }
   return out;
 }

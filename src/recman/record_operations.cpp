@@ -243,11 +243,11 @@ int16_t statCall(OpenFile& file, const Call& call) {
   if (status != RecordStatus::Success) return status;
   uint8_t* bytes = reinterpret_cast<uint8_t*>(file.statBytes.data());
   writeLe32(bytes + 6, records);
-  uint8_t* spec = bytes + FileSpecSize;
+  uint8_t* segmentBytes = bytes + FileSpecSize;
   const FileLayout& layout = file.store.layout();
   for (size_t k = 0; k < layout.keys.size(); ++k)
-    for (size_t s = 0; s < layout.keys[k].segments.size(); ++s, spec += SegmentSpecSize)
-      writeLe32(spec + 6, (*distinct)[k]);
+    for (size_t s = 0; s < layout.keys[k].segments.size(); ++s, segmentBytes += SegmentSpecSize)
+      writeLe32(segmentBytes + 6, (*distinct)[k]);
   int32_t length = std::min<int32_t>(bufferLength(call), int32_t(file.statBytes.size()));
   std::memcpy(call.data, bytes, size_t(length));
   *call.dataLength = length;
