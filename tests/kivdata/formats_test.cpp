@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "../../apps/kivdata/code_page_text.h"
-#include "../../apps/kivdata/command_line.h"
-#include "../../apps/kivdata/csv.h"
-#include "../../apps/kivdata/record_formats.h"
+#include "code_page_text.h"
+#include "command_line.h"
+#include "csv.h"
+#include "record_formats.h"
 
 namespace {
 

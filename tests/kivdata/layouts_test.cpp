@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
-#include "../../apps/kivdata/demo_data.h"
-#include "../../apps/kivdata/field_layouts.h"
+#include "demo_data.h"
+#include "field_layouts.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "../../apps/kivdata/csv.h"
-#include "../../apps/kivdata/demo_data.h"
+#include "csv.h"
+#include "demo_data.h"
 #include "core/ini_file.h"
 #include "paths.h"
 #include "tool_runner.h"

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "../../apps/zideruva/output_device.h"
-#include "../../apps/zideruva/pdf_output.h"
-#include "../../apps/zideruva/printer_output.h"
-#include "../../apps/zideruva/text_output.h"
+#include "output_device.h"
+#include "pdf_output.h"
+#include "printer_output.h"
+#include "text_output.h"
 #include "paths.h"
 #include "platform/files.h"
 #include "platform/process.h"

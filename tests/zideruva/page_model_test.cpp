@@ -1,4 +1,4 @@
-#include "../../apps/zideruva/page_model.h"
+#include "page_model.h"
 
 #include <gtest/gtest.h>
 

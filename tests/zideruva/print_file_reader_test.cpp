@@ -1,4 +1,4 @@
-#include "../../apps/zideruva/print_file_reader.h"
+#include "print_file_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "../../apps/zideruva/viewer.h"
+#include "viewer.h"
 
 #include <gtest/gtest.h>
 
