@@ -10,6 +10,8 @@
 #include "records/record_file_table.h"
 #include "report/print_file.h"
 #include "report/vacancy_report.h"
+#include "ui/browse_hooks.h"
+#include "ui/browse_list.h"
 #include "ui/form_engine.h"
 #include "ui/form_range.h"
 #include "ui/help_viewer.h"
@@ -24,8 +26,10 @@ constexpr int16_t kCursorSizePercent = 25;
 void hideCursorStage() { console().setCursorShape(false, kCursorSizePercent); }
 
 void loadFormStage() {
-  // F1 on the form opens the help of the menu entry.
+  // F1 on the form opens the help of the menu entry; F4 opens the field's browse list and
+  // puts the picked record into the field.
   setHelpHandler(showHelp);
+  setBrowseListHandler(runBrowseList, storeBrowsePick);
 }
 
 void openRecordFilesStage() {
