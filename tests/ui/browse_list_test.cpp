@@ -21,6 +21,7 @@
 #include "ui/browse_hooks.h"
 #include "ui/browse_list.h"
 #include "ui/field_editor.h"
+#include "ui/form_engine.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -150,6 +151,23 @@ class BrowseListTest : public UiTest {
     resetRecordVariables();
     resetFormModel();
     resetFieldEditor();
+  }
+
+  // Panel 2: one free field of 4 characters on row 20, ended by Enter, Esc or F4.
+  FormField& addPanel2() {
+    formModel.panelCount = 2;
+    formModel.panels.resize(3);
+    FormPanel& panel = formModel.panels[2];
+    panel.exitKeys = "d,1b,3e00";
+    panel.fieldCount = 1;
+    panel.fields.resize(2);
+    FormField& field = panel.fields[1];
+    field.row = 20;
+    field.labelCol = 2;
+    field.label = "Des de: ";
+    field.width = 4;
+    storeFieldValue(field, "");
+    return field;
   }
 
   RecordFileSlot& slot() { return recordFileTable.slots[findRecordFile(PropertyFile)]; }
@@ -542,24 +560,48 @@ TEST_F(BrowseListTest, F4OpensTheLinkedListInPlaceOfThisOne) {
 
 TEST_F(BrowseListTest, FilterPanelComesFirstAndEscOnItCancels) {
   insertProperties(3);
-  formModel.panelCount = 2;
-  formModel.panels.resize(3);
-  FormPanel& filter = formModel.panels[2];
-  filter.exitKeys = "d,1b";
-  filter.fieldCount = 1;
-  filter.fields.resize(2);
-  filter.fields[1].row = 20;
-  filter.fields[1].labelCol = 2;
-  filter.fields[1].label = "Des de: ";
-  filter.fields[1].width = 4;
-  storeFieldValue(filter.fields[1], "");
+  FormField& field = addPanel2();
   formModel.browseLists[PropertyList].filterPanel = 2;
 
   EXPECT_EQ(runList(PropertyList, {'7', KeyEsc}), -1);
   EXPECT_EQ(screen.text(BoxTop, BoxLeft, 1), " ") << "the list never opened";
   EXPECT_EQ(runList(PropertyList, {'7', KeyEnter, KeyDown, KeyEnter}), 0);
-  EXPECT_EQ(filter.fields[1].value, "7   ");
+  EXPECT_EQ(field.value, "7   ");
   EXPECT_EQ(pickedProperty(), 2);
+}
+
+TEST_F(BrowseListTest, F4OnAFormFieldPutsThePickedPropertyIntoIt) {
+  insertProperties(30);
+  insertProperty(1234);
+  FormField& field = addPanel2();
+  field.browseList = PropertyList;
+  setBrowseListHandler(runBrowseList, storeBrowsePick);
+  struct Case {
+    const char* name;
+    std::vector<int16_t> keys;
+    std::string value;
+  };
+  const Case cases[] = {
+      {"the third property", {KeyF4, KeyDown, KeyDown, KeyEnter}, "003 "},
+      {"a number above 999 shows its last three digits",
+       {KeyF4, KeyPgDn, KeyPgDn, KeyPgDn, KeyDown, KeyEnter}, "234 "},
+      {"a cancelled list changes nothing", {KeyF4, KeyDown, KeyEsc, KeyEnter}, "1   "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    storeFieldValue(field, "1");
+    size_t next = 0;
+    screen.setIdleHandler([&](MemoryConsole& console) {
+      if (next < c.keys.size()) console.pushKey(c.keys[next++]);
+    });
+    int16_t key = 0;
+    runFormPanel(2, 0, 0, key);
+    screen.setIdleHandler(nullptr);
+    EXPECT_EQ(next, c.keys.size());
+    EXPECT_EQ(key, KeyEnter);
+    EXPECT_EQ(field.value, c.value);
+  }
+  setBrowseListHandler(nullptr, nullptr);
 }
 
 TEST_F(BrowseListTest, AListThatCannotBeShownIsCancelled) {
