@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "core/session_settings.h"
 #include "environment_guard.h"
@@ -48,6 +50,8 @@ class RunTest : public ::testing::Test {
     std::filesystem::create_directories(root + "/DADES");
     for (const char* name : {"FinquesV.xdf", "DepartaV.xdf", "TVRebut.xdf"})
       std::filesystem::copy_file(sourceDir() + "/dist/ddf/" + name, root + "/ddf/" + name);
+    for (const char* dir : {"FORMS", "LOCALE"})
+      std::filesystem::copy(sourceDir() + "/dist/" + dir, root + "/" + dir);
   }
   std::string rootDir() const { return scratch.file("Inst"); }
   std::string sessionDir() const { return scratch.file("session"); }
@@ -75,18 +79,32 @@ TEST_F(RunTest, StartUpEntersTheRootAndOpensTheRecordFiles) {
   EXPECT_TRUE(fileExists(rootDir() + "/DADES/FinquesV.dat"));
 }
 
-// Esc on the first form: the screen was cleared once in colour "n", no print file was
-// written, the record files are closed and the run ends with 0.
+// Esc on the first form: the form was shown on a screen cleared once in colour "n" and
+// gives it back when it closes, no print file was written, the record files are closed and
+// the run ends with 0.
 TEST_F(RunTest, EscOnTheFirstFormEndsTheRun) {
   ASSERT_TRUE(writeFileBytes(sessionDir() + "/QuonTerm.ini",
                              "[Pantalla]\r\nCol0=01020304050607080910\r\n"));
   screen.fill('X', 0x4F);
+  std::vector<std::string> formRows;
+  screen.setIdleHandler([&](MemoryConsole& console) {
+    formRows.push_back(console.rowText(10));
+    console.pushKey(27);
+  });
   EXPECT_EQ(runModule(), 0);
+  ASSERT_EQ(formRows.size(), 1u);
+  EXPECT_NE(formRows[0].find("Primera finca: 1   "), std::string::npos) << formRows[0];
+  // Row 1 holds the session's title (two blanks here) in colour 2: 5 on 6.
+  const std::string title = sessionSettings.menuTitle;
+  const int16_t titleStart = static_cast<int16_t>(41 - title.size() / 2);
   for (int16_t row = 1; row <= 25; ++row)
     for (int16_t column = 1; column <= 80; ++column) {
       ConsoleCell cell = screen.cell(row, column);
       ASSERT_EQ(cell.character, ' ') << row << "," << column;
-      ASSERT_EQ(cell.attribute, 3 + 16 * 4) << row << "," << column;  // colour 1: 3 on 4
+      const bool inTitle =
+          row == 1 && column >= titleStart && column < titleStart + int16_t(title.size());
+      ASSERT_EQ(cell.attribute, inTitle ? 5 + 16 * 6 : 3 + 16 * 4)  // colour 1: 3 on 4
+          << row << "," << column;
     }
   EXPECT_FALSE(fileExists(sessionDir() + "/zideruva.tmp"));
   for (int16_t fileId : {506, 507, 503}) EXPECT_LE(findRecordFile(fileId), 0) << fileId;
