@@ -13,13 +13,17 @@
 #include "ui/browse_list.h"
 #include "ui/form_engine.h"
 #include "ui/help_viewer.h"
+#include "ui/pop_ups.h"
 #include "ui/screen.h"
 
 namespace {
 constexpr int16_t kCursorSizePercent = 25;
 }  // namespace
 
-void hideCursorStage() { console().setCursorShape(false, kCursorSizePercent); }
+void hideCursorStage() {
+  console().setCursorShape(false, kCursorSizePercent);
+  registerPopUpHotKeys();
+}
 
 void loadFormStage() {
   // A form file the module cannot use ends the run here, with a message.

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-// Hides the text cursor for the whole run.
+// Hides the text cursor for the whole run, and makes Alt+X and Alt+C open the calculator
+// and the calendar wherever a key is read.
 void hideCursorStage();
 // Loads rootDir + "FORMS\" + moduleName + ".KPN" into the form model.
 void loadFormStage();
