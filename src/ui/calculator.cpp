@@ -30,9 +30,13 @@ constexpr char BoxTopLeft = '\xDA', BoxTopRight = '\xBF', BoxBottomLeft = '\xC0'
                BoxBottomRight = '\xD9', BoxTeeLeft = '\xC3', BoxTeeRight = '\xB4',
                BoxHorizontal = '\xC4', BoxVertical = '\xB3';
 
-double powerOfTen(int exponent) { return std::pow(10.0, exponent); }
+double powerOfTen(int exponent) {
+  return std::pow(10.0, exponent);
+}
 
-bool isOn(int16_t flag) { return flag != 0; }
+bool isOn(int16_t flag) {
+  return flag != 0;
+}
 
 // --- Drawing -------------------------------------------------------------------------------
 
@@ -41,8 +45,8 @@ bool isOn(int16_t flag) { return flag != 0; }
 std::string numberPicture(int16_t hasPoint, int16_t decimals) {
   static const std::string integerPlaces = "Z,ZZZ,ZZZ,ZZZ,ZZZ,ZZ9";
   const int shownDecimals = isOn(hasPoint) ? std::clamp<int>(decimals, 0, MaxCalcDecimals) : 0;
-  const int room = static_cast<int>(integerPlaces.size()) - (isOn(hasPoint) ? 1 : 0) -
-                   shownDecimals;
+  const int room =
+      static_cast<int>(integerPlaces.size()) - (isOn(hasPoint) ? 1 : 0) - shownDecimals;
   std::string picture = "-" + integerPlaces.substr(integerPlaces.size() - room);
   if (isOn(hasPoint)) picture += ".";
   return picture + std::string(static_cast<size_t>(shownDecimals), '9');
@@ -61,15 +65,16 @@ std::string ruledLine(char left, char right) {
   return left + std::string(StripWidth - 2, BoxHorizontal) + right;
 }
 
-bool tapeShown() { return state.tapeFirstRow <= TapeBottomRow; }
+bool tapeShown() {
+  return state.tapeFirstRow <= TapeBottomRow;
+}
 
 // The strip below the display's top: the tape lines shown with their frame, the line
 // above the display and the bottom line. Rows above the tape keep what they cover.
 void drawTape() {
   setColour("n");
   if (tapeShown()) {
-    writeStripRow(static_cast<int16_t>(state.tapeFirstRow - 1),
-                  ruledLine(BoxTopLeft, BoxTopRight));
+    writeStripRow(static_cast<int16_t>(state.tapeFirstRow - 1), ruledLine(BoxTopLeft, BoxTopRight));
     for (int16_t row = state.tapeFirstRow; row <= TapeBottomRow; ++row) {
       const CalcTapeEntry& entry = state.calcTape[static_cast<size_t>(row - 1)];
       writeStripRow(row, BoxVertical + numberText(entry.value, entry.hasPoint, entry.decimals) +
@@ -83,10 +88,10 @@ void drawTape() {
 
 void drawDisplay() {
   setColour("n");
-  writeStripRow(DisplayRow, BoxVertical +
-                                numberText(state.entryValue, state.entryHasPoint,
-                                           state.entryDecimals) +
-                                "  " + BoxVertical);
+  writeStripRow(DisplayRow,
+                BoxVertical +
+                    numberText(state.entryValue, state.entryHasPoint, state.entryDecimals) + "  " +
+                    BoxVertical);
 }
 
 bool openStrip() {
@@ -106,7 +111,9 @@ void reopenStrip() {
 
 // --- The entry -----------------------------------------------------------------------------
 
-void refuse() { console().beep(); }
+void refuse() {
+  console().beep();
+}
 
 void startEntryIfIdle() {
   if (isOn(state.entryActive)) return;
@@ -117,7 +124,9 @@ void startEntryIfIdle() {
 
 // The entry's digits as a whole number: entry x 10^decimals, rounded so that the binary
 // fraction of the value does not lose a digit.
-double scaledEntry(int decimals) { return std::round(state.entryValue * powerOfTen(decimals)); }
+double scaledEntry(int decimals) {
+  return std::round(state.entryValue * powerOfTen(decimals));
+}
 
 void typeDigit(int digit) {
   const bool active = isOn(state.entryActive);
@@ -253,8 +262,7 @@ void roundStep() {
 
 void percentStep() {
   const bool ofTotal = state.pendingOp == "+" || state.pendingOp == "-";
-  const double next =
-      ofTotal ? state.accumulator / 100 * state.entryValue : state.entryValue / 100;
+  const double next = ofTotal ? state.accumulator / 100 * state.entryValue : state.entryValue / 100;
   if (!std::isfinite(next)) return refuse();
   pushTape('%');
   state.entryValue = next;
@@ -293,10 +301,14 @@ void arithmeticStep(char key) {
 
 void operatorStep(char key) {
   switch (key) {
-    case 'C': return clearStep();
-    case 'R': return roundStep();
-    case '%': return percentStep();
-    default: return arithmeticStep(key);
+    case 'C':
+      return clearStep();
+    case 'R':
+      return roundStep();
+    case '%':
+      return percentStep();
+    default:
+      return arithmeticStep(key);
   }
 }
 
@@ -354,13 +366,18 @@ Outcome handleKey(int16_t key) {
       moveStrip(state.calcColumn >= LastColumn ? FirstColumn
                                                : static_cast<int16_t>(state.calcColumn + 1));
       return Outcome::GoOn;
-    case KeyAltF: return Outcome::Accept;
-    case KeyEsc: return Outcome::Cancel;
-    case KeyBackspace: backspace(); return Outcome::GoOn;
+    case KeyAltF:
+      return Outcome::Accept;
+    case KeyEsc:
+      return Outcome::Cancel;
+    case KeyBackspace:
+      backspace();
+      return Outcome::GoOn;
     case KeyEnter:
       if (isOn(state.entryActive)) operatorStep('=');
       return Outcome::GoOn;
-    default: break;
+    default:
+      break;
   }
   if (state.currentOp.size() != 1) return Outcome::GoOn;
   const char c = state.currentOp[0];
@@ -414,4 +431,6 @@ std::string runCalculator() {
   return result;
 }
 
-void resetCalculatorState() { state = CalculatorState{}; }
+void resetCalculatorState() {
+  state = CalculatorState{};
+}

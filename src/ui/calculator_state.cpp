@@ -15,7 +15,9 @@ constexpr int16_t FirstTapeRow = 2, NoTapeRow = 23;
 // Fields before the tape, and fields per tape entry.
 constexpr size_t StateFields = 10, TapeFields = 4;
 
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool isLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
 
 // The fields of the file in order: separated by commas or line ends, a field in double
 // quotes running to the closing quote (commas and line ends inside it included), blanks
@@ -78,7 +80,9 @@ void takeWhole(const std::string& field, long low, long high, int16_t& target) {
   if (value && *value >= low && *value <= high) target = static_cast<int16_t>(*value);
 }
 
-void takeFlag(const std::string& field, int16_t& target) { takeWhole(field, -1, 0, target); }
+void takeFlag(const std::string& field, int16_t& target) {
+  takeWhole(field, -1, 0, target);
+}
 
 void takeReal(const std::string& field, double& target) {
   if (const std::optional<double> value = realNumber(field)) target = *value;
@@ -92,26 +96,50 @@ void takeOperator(const std::string& field, std::string& target) {
 
 void takeStateField(size_t index, const std::string& field, CalculatorState& state) {
   switch (index) {
-    case 0: takeWhole(field, FirstColumn, LastColumn, state.calcColumn); break;
-    case 1: takeWhole(field, FirstTapeRow, NoTapeRow, state.tapeFirstRow); break;
-    case 2: takeReal(field, state.entryValue); break;
-    case 3: takeReal(field, state.accumulator); break;
-    case 4: takeFlag(field, state.clearArmed); break;
-    case 5: takeFlag(field, state.entryActive); break;
-    case 6: takeFlag(field, state.entryHasPoint); break;
-    case 7: takeWhole(field, 0, MaxCalcDecimals, state.entryDecimals); break;
+    case 0:
+      takeWhole(field, FirstColumn, LastColumn, state.calcColumn);
+      break;
+    case 1:
+      takeWhole(field, FirstTapeRow, NoTapeRow, state.tapeFirstRow);
+      break;
+    case 2:
+      takeReal(field, state.entryValue);
+      break;
+    case 3:
+      takeReal(field, state.accumulator);
+      break;
+    case 4:
+      takeFlag(field, state.clearArmed);
+      break;
+    case 5:
+      takeFlag(field, state.entryActive);
+      break;
+    case 6:
+      takeFlag(field, state.entryHasPoint);
+      break;
+    case 7:
+      takeWhole(field, 0, MaxCalcDecimals, state.entryDecimals);
+      break;
     case 8:
       if (field.size() <= 2) state.currentOp = field;
       break;
-    default: takeOperator(field, state.pendingOp); break;
+    default:
+      takeOperator(field, state.pendingOp);
+      break;
   }
 }
 
 void takeTapeField(size_t index, const std::string& field, CalcTapeEntry& entry) {
   switch (index) {
-    case 0: takeReal(field, entry.value); break;
-    case 1: takeFlag(field, entry.hasPoint); break;
-    case 2: takeWhole(field, 0, MaxCalcDecimals, entry.decimals); break;
+    case 0:
+      takeReal(field, entry.value);
+      break;
+    case 1:
+      takeFlag(field, entry.hasPoint);
+      break;
+    case 2:
+      takeWhole(field, 0, MaxCalcDecimals, entry.decimals);
+      break;
     default:
       if (!field.empty()) entry.op = field[0];
       break;
@@ -124,7 +152,9 @@ std::string realText(double value) {
   return error == std::errc() ? std::string(text, stop) : std::string("0");
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
 
 }  // namespace
 
@@ -145,12 +175,10 @@ CalculatorState parseCalculatorState(const std::string& bytes) {
 
 std::string calculatorStateText(const CalculatorState& state) {
   const std::string lineEnd = "\r\n";
-  std::string text = std::to_string(state.calcColumn) + "," +
-                     std::to_string(state.tapeFirstRow) + "," + realText(state.entryValue) +
-                     "," + realText(state.accumulator) + lineEnd;
+  std::string text = std::to_string(state.calcColumn) + "," + std::to_string(state.tapeFirstRow) +
+                     "," + realText(state.entryValue) + "," + realText(state.accumulator) + lineEnd;
   text += std::to_string(state.clearArmed) + "," + std::to_string(state.entryActive) + "," +
-          std::to_string(state.entryHasPoint) + "," + std::to_string(state.entryDecimals) +
-          lineEnd;
+          std::to_string(state.entryHasPoint) + "," + std::to_string(state.entryDecimals) + lineEnd;
   text += quoted(state.currentOp) + "," + quoted(state.pendingOp) + lineEnd;
   for (const CalcTapeEntry& entry : state.calcTape) {
     text += realText(entry.value) + "," + std::to_string(entry.hasPoint) + "," +
@@ -159,7 +187,9 @@ std::string calculatorStateText(const CalculatorState& state) {
   return text;
 }
 
-std::string calculatorStateFileName() { return sessionSettings.terminalDir + "KIVCALC.TMP"; }
+std::string calculatorStateFileName() {
+  return sessionSettings.terminalDir + "KIVCALC.TMP";
+}
 
 CalculatorState loadCalculatorState() {
   const std::string name = calculatorStateFileName();

@@ -26,13 +26,15 @@ constexpr const char* CalendarKeys = "4d00,4b00,5000,4800,5100,4900,4700,4f00,21
 
 // The working state of one call.
 struct CalendarState {
-  int16_t year = 0, month = 0, day = 0;  // the highlighted date
-  int16_t quarterFirst = 1;              // first month of the quarter on screen
+  int16_t year = 0, month = 0, day = 0;    // the highlighted date
+  int16_t quarterFirst = 1;                // first month of the quarter on screen
   std::array<int16_t, 13> daysInMonth{};   // of the displayed year, months 1 to 12
   std::array<int16_t, 13> firstWeekday{};  // weekday (1 Monday ... 7 Sunday) of day 1
 };
 
-bool isLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool isLeapYear(int year) {
+  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 int16_t monthLength(int year, int month) {
   int length = 30 + (1 + (month + 1) % 9) % 2;
@@ -92,16 +94,20 @@ std::string weekdayHeading() {
   return "DL DT DC DJ DV DS DG";
 }
 
-int16_t innerWidth() { return static_cast<int16_t>(windowInnerRight() - windowInnerLeft() + 1); }
+int16_t innerWidth() {
+  return static_cast<int16_t>(windowInnerRight() - windowInnerLeft() + 1);
+}
 
-void write(const std::string& text) { console().writeText(text); }
+void write(const std::string& text) {
+  console().writeText(text);
+}
 
 // Screen place of day d of month m (relative to the frame), as its grid cell gives it.
 void locateDay(const CalendarState& c, int month, int day) {
   const int cell = c.firstWeekday[static_cast<size_t>(month)] + day - 1;
-  locateInWindow(static_cast<int16_t>((cell - 1) / DaysPerWeek +
-                                      RowsPerMonth * (month - c.quarterFirst) + 3),
-                 static_cast<int16_t>(((cell - 1) % DaysPerWeek) * 3 + 1));
+  locateInWindow(
+      static_cast<int16_t>((cell - 1) / DaysPerWeek + RowsPerMonth * (month - c.quarterFirst) + 3),
+      static_cast<int16_t>(((cell - 1) % DaysPerWeek) * 3 + 1));
 }
 
 void writeMonth(const CalendarState& c, int month) {
@@ -110,9 +116,10 @@ void writeMonth(const CalendarState& c, int month) {
   setColour("n");
   locateInWindow(nameRow, 1);
   console().writeBlanks(innerWidth());
-  locateInWindow(nameRow, static_cast<int16_t>(
-                              (windowInnerRight() - windowInnerLeft() -
-                               static_cast<int>(name.size()) + 1) / 2 + 1));
+  locateInWindow(
+      nameRow,
+      static_cast<int16_t>(
+          (windowInnerRight() - windowInnerLeft() - static_cast<int>(name.size()) + 1) / 2 + 1));
   write(name);
 
   // Every cell of the grid, so that no digit of an earlier month stays behind.
@@ -179,7 +186,9 @@ Date movedByMonths(Date date, int delta) {
   return date;
 }
 
-int quarterOf(int month) { return (month - 1) / 3; }
+int quarterOf(int month) {
+  return (month - 1) / 3;
+}
 
 // Highlights the new date, redrawing when asked or when it lies in another quarter. A
 // date beyond the years 1 to 9999 is not taken.
@@ -202,19 +211,38 @@ enum class Outcome { GoOn, Accept, Cancel };
 Outcome handleKey(CalendarState& c, int16_t key) {
   const Date now{c.year, c.month, c.day};
   switch (key) {
-    case KeyRight: moveTo(c, movedByDays(now, 1), false); break;
-    case KeyLeft: moveTo(c, movedByDays(now, -1), false); break;
-    case KeyDown: moveTo(c, movedByDays(now, 7), false); break;
-    case KeyUp: moveTo(c, movedByDays(now, -7), false); break;
-    case KeyPgDn: moveTo(c, movedByMonths(now, 3), true); break;
-    case KeyPgUp: moveTo(c, movedByMonths(now, -3), true); break;
-    case KeyHome: moveTo(c, {now.year, 1, now.day}, false); break;
-    case KeyEnd: moveTo(c, {now.year, 12, now.day}, false); break;
+    case KeyRight:
+      moveTo(c, movedByDays(now, 1), false);
+      break;
+    case KeyLeft:
+      moveTo(c, movedByDays(now, -1), false);
+      break;
+    case KeyDown:
+      moveTo(c, movedByDays(now, 7), false);
+      break;
+    case KeyUp:
+      moveTo(c, movedByDays(now, -7), false);
+      break;
+    case KeyPgDn:
+      moveTo(c, movedByMonths(now, 3), true);
+      break;
+    case KeyPgUp:
+      moveTo(c, movedByMonths(now, -3), true);
+      break;
+    case KeyHome:
+      moveTo(c, {now.year, 1, now.day}, false);
+      break;
+    case KeyEnd:
+      moveTo(c, {now.year, 12, now.day}, false);
+      break;
     case 'F':
     case 'f':
-    case KeyAltF: return Outcome::Accept;
-    case KeyEsc: return Outcome::Cancel;
-    default: break;
+    case KeyAltF:
+      return Outcome::Accept;
+    case KeyEsc:
+      return Outcome::Cancel;
+    default:
+      break;
   }
   return Outcome::GoOn;
 }

@@ -10,12 +10,20 @@
 namespace {
 
 // The field editor's cursor: half a cell in insert mode, a full cell in overwrite mode.
-int16_t editCursorSize() { return console().insertMode() ? 50 : 100; }
+int16_t editCursorSize() {
+  return console().insertMode() ? 50 : 100;
+}
 
 }  // namespace
 
-void registerPopUpHotKeys() { setHotKeyHandlers(runCalculator, pickDate); }
+void registerPopUpHotKeys() {
+  setHotKeyHandlers(runCalculator, pickDate);
+}
 
-void hidePopUpCursor() { console().setCursorShape(false, editCursorSize()); }
+void hidePopUpCursor() {
+  console().setCursorShape(false, editCursorSize());
+}
 
-void showPopUpCursor() { console().setCursorShape(true, editCursorSize()); }
+void showPopUpCursor() {
+  console().setCursorShape(true, editCursorSize());
+}

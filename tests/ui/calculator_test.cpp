@@ -112,9 +112,7 @@ class CalculatorTest : public UiTest {
   }
 
   std::string stateFileName() const { return dir.file("KIVCALC.TMP"); }
-  void writeState(const std::string& bytes) {
-    ASSERT_TRUE(writeFileBytes(stateFileName(), bytes));
-  }
+  void writeState(const std::string& bytes) { ASSERT_TRUE(writeFileBytes(stateFileName(), bytes)); }
 };
 
 TEST_F(CalculatorTest, KeySequencesGiveTheirTapeAndDisplay) {
@@ -144,13 +142,13 @@ TEST_F(CalculatorTest, KeySequencesGiveTheirTapeAndDisplay) {
       {"12.34\b\b\b", "12", {}, 0},
       {"7\b", "0", {}, 0},
       {"5T", "-5", {}, 0},
-      {"100+5C", "100", {"100 +"}, 0},  // clear entry
-      {"100+5CC", "0", {"100 +"}, 0},   // clear all
-      {"100+5CCC", "0", {}, 0},         // clear the tape view
+      {"100+5C", "100", {"100 +"}, 0},             // clear entry
+      {"100+5CC", "0", {"100 +"}, 0},              // clear all
+      {"100+5CCC", "0", {}, 0},                    // clear the tape view
       {"100*C3=", "3", {"100 *", "3 =", "3"}, 0},  // clear all drops the pending step
-      {"1/0=", "0", {"1 /"}, 1},  // division by zero refused, nothing changed
-      {"12345678901234567", "12345678901234568", {}, 0},  // too wide for the separators
-      {"12345678901234567890123", bang, {}, 0},           // too wide for the display
+      {"1/0=", "0", {"1 /"}, 1},                   // division by zero refused, nothing changed
+      {"12345678901234567", "12345678901234568", {}, 0},            // too wide for the separators
+      {"12345678901234567890123", bang, {}, 0},                     // too wide for the display
       {"0.000000000000000000001", ".00000000000000000000", {}, 1},  // no room for a 21st decimal
   };
   for (const Case& c : cases) {
@@ -171,15 +169,11 @@ TEST_F(CalculatorTest, AcceptingGivesTheValueTimesAHundred) {
     int16_t accept;
     std::string result;
   } cases[] = {
-      {"7/2=", 'F', "350"},
-      {"0.58/2=", 'F', "29"},  // 28.999... rounded, not cut
-      {"12.5", 'f', "1250"},
-      {"1.234", KeyAltF, "123.4"},
-      {"0.001", 'F', "0.1"},
-      {"", 'F', "0"},
-      {"5T", 'F', "500"},      // without its sign
-      {"100+5", 'F', "500"},   // the entry while one is typed
-      {"100+", 'F', "10000"},  // else the total
+      {"7/2=", 'F', "350"},   {"0.58/2=", 'F', "29"},  // 28.999... rounded, not cut
+      {"12.5", 'f', "1250"},  {"1.234", KeyAltF, "123.4"}, {"0.001", 'F', "0.1"},
+      {"", 'F', "0"},         {"5T", 'F', "500"},  // without its sign
+      {"100+5", 'F', "500"},                       // the entry while one is typed
+      {"100+", 'F', "10000"},                      // else the total
   };
   for (const Case& c : cases) {
     resetCalculatorState();
@@ -210,8 +204,11 @@ TEST_F(CalculatorTest, ArrowsSlideTheStripAndWrapAtTheEdges) {
     int16_t key;
     int16_t expected;
   } cases[] = {
-      {1, 0, KeyLeft, 55},  {55, 0, KeyRight, 1},  {30, 0, KeyRight, 31},
-      {30, LeftCtrlPressed, KeyLeft, 29},  {54, LeftCtrlPressed, KeyRight, 55},
+      {1, 0, KeyLeft, 55},
+      {55, 0, KeyRight, 1},
+      {30, 0, KeyRight, 31},
+      {30, LeftCtrlPressed, KeyLeft, 29},
+      {54, LeftCtrlPressed, KeyRight, 55},
   };
   fillPattern();
   const std::string before = snapshot();
@@ -221,8 +218,7 @@ TEST_F(CalculatorTest, ArrowsSlideTheStripAndWrapAtTheEdges) {
     const Run seen = run(std::vector<int16_t>{});
     EXPECT_EQ(seen.column, c.expected) << c.column;
     EXPECT_EQ(firstDifference(snapshot(), before), "") << c.column;
-    EXPECT_EQ(parseCalculatorState(readFileBytes(stateFileName()).value()).calcColumn,
-              c.expected);
+    EXPECT_EQ(parseCalculatorState(readFileBytes(stateFileName()).value()).calcColumn, c.expected);
   }
 }
 

@@ -35,8 +35,7 @@ unsigned isoWeekday(int year, unsigned month, unsigned day) {
 
 unsigned monthDays(int year, unsigned month) {
   using namespace std::chrono;
-  return static_cast<unsigned>(
-      (std::chrono::year{year} / std::chrono::month{month} / last).day());
+  return static_cast<unsigned>((std::chrono::year{year} / std::chrono::month{month} / last).day());
 }
 
 }  // namespace
@@ -121,8 +120,9 @@ TEST_F(CalendarTest, ShowsTheQuarterOfTheSessionDate) {
   fillPattern();
   const std::string before = snapshot();
   screen.setIdleHandler([&](MemoryConsole& console) {
-    EXPECT_EQ(console.text(1, FrameLeft, 22), "\xDA\xC4\xC4\xC4\xC4\xC4\xC4\xC4 2024 "
-                                                "\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xBF");
+    EXPECT_EQ(console.text(1, FrameLeft, 22),
+              "\xDA\xC4\xC4\xC4\xC4\xC4\xC4\xC4 2024 "
+              "\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xBF");
     EXPECT_EQ(console.text(24, FrameLeft, 1), "\xC0");
     EXPECT_EQ(console.text(2, FrameLeft + 1, 20), "DL DT DC DJ DV DS DG");
     const char* names[] = {"GENER", "FEBRER", "MAR\x80"};
@@ -183,8 +183,8 @@ TEST_F(CalendarTest, KeysMoveTheHighlightedDate) {
     EXPECT_EQ(shown.result, c.result) << c.start;
     EXPECT_EQ(shown.monthRows[0], centred(c.firstMonth)) << c.start;
     EXPECT_EQ(shown.year, " " + rightAligned(std::stoul(c.year), 4) + " ") << c.start;
-    const std::string day = c.result[1] == '/' ? std::string(" ") + c.result[0]
-                                               : std::string(c.result, 2);
+    const std::string day =
+        c.result[1] == '/' ? std::string(" ") + c.result[0] : std::string(c.result, 2);
     EXPECT_EQ(shown.highlighted, day) << c.start;
   }
 }
@@ -195,9 +195,8 @@ TEST_F(CalendarTest, HomeAndEndRedrawOnlyWhenTheQuarterChanges) {
     int16_t key;
     bool redraw;
   } cases[] = {
-      {"20240215", KeyHome, false}, {"20240515", KeyHome, true},
-      {"20241115", KeyEnd, false},  {"20240815", KeyEnd, true},
-      {"20240215", KeyRight, false}, {"20240331", KeyRight, true},
+      {"20240215", KeyHome, false}, {"20240515", KeyHome, true},   {"20241115", KeyEnd, false},
+      {"20240815", KeyEnd, true},   {"20240215", KeyRight, false}, {"20240331", KeyRight, true},
       {"20240215", KeyPgDn, true},
   };
   for (const Case& c : cases) {
@@ -212,10 +211,8 @@ TEST_F(CalendarTest, HeadingAndMonthNamesFollowTheLanguage) {
     const char* heading;
     const char* march;
   } cases[] = {
-      {"SPA", " L  M  X  J  V  S  D", "MARZO"},
-      {"GLG", " L  M  X  J  V  S  D", "MAR\x80O"},
-      {"OCI", "DL DT DC DJ DD DS DG", "MAR\x80"},
-      {"CAT", "DL DT DC DJ DV DS DG", "MAR\x80"},
+      {"SPA", " L  M  X  J  V  S  D", "MARZO"},   {"GLG", " L  M  X  J  V  S  D", "MAR\x80O"},
+      {"OCI", "DL DT DC DJ DD DS DG", "MAR\x80"}, {"CAT", "DL DT DC DJ DV DS DG", "MAR\x80"},
       {"   ", "DL DT DC DJ DV DS DG", "MAR\x80"},
   };
   for (const Case& c : cases) {
@@ -231,10 +228,10 @@ TEST_F(CalendarTest, ASessionDateThatIsNoDateGivesWayToTheSystemDate) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  const std::string today = formatDate(
-      packDigits(std::to_string((local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 +
-                                local.tm_mday)),
-      0, "dma");
+  const std::string today =
+      formatDate(packDigits(std::to_string((local.tm_year + 1900) * 10000 +
+                                           (local.tm_mon + 1) * 100 + local.tm_mday)),
+                 0, "dma");
   struct Case {
     std::string sessionDate;
     std::string result;
