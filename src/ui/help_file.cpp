@@ -44,7 +44,8 @@ std::vector<HelpRun> helpLineRuns(const std::string& record) {
         reverse = !reverse;
         colour = reverse ? "r" : "n";
         continue;
-      default: break;
+      default:
+        break;
     }
     if (runs.empty() || runs.back().code != colour) runs.push_back({colour, ""});
     runs.back().text += byte;

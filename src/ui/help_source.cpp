@@ -12,19 +12,18 @@ struct Mark {
   const char* text;
   char switchByte;
 };
-constexpr Mark Marks[] = {{"**", HelpHighlightSwitch},
-                          {"__", HelpUnderlineSwitch},
-                          {"~~", HelpReverseSwitch}};
+constexpr Mark Marks[] = {
+    {"**", HelpHighlightSwitch}, {"__", HelpUnderlineSwitch}, {"~~", HelpReverseSwitch}};
 
 // The next character of UTF-8 text at `at`, advancing it; -1 for a malformed sequence.
 long nextCodePoint(const std::string& text, size_t& at) {
   const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
   const uint8_t lead = byte(at);
-  const int length = lead < 0x80          ? 1
-                     : (lead >> 5) == 6    ? 2
-                     : (lead >> 4) == 14   ? 3
-                     : (lead >> 3) == 30   ? 4
-                                           : 0;
+  const int length = lead < 0x80         ? 1
+                     : (lead >> 5) == 6  ? 2
+                     : (lead >> 4) == 14 ? 3
+                     : (lead >> 3) == 30 ? 4
+                                         : 0;
   if (length == 0 || at + length > text.size()) return -1;
   long value = length == 1 ? lead : lead & (0x7F >> length);
   for (int i = 1; i < length; ++i) {
@@ -66,9 +65,8 @@ bool lineBytes(const std::string& line, std::string& bytes, std::string& reason)
     const long codePoint = nextCodePoint(line, at);
     if (codePoint < 0) return fail(reason, "not UTF-8 text");
     // The console's glyphs for control bytes map back to them; none may stand in help text.
-    const int byte = codePoint < 32 || codePoint == 127
-                         ? -1
-                         : byteForUnicode(static_cast<char32_t>(codePoint));
+    const int byte =
+        codePoint < 32 || codePoint == 127 ? -1 : byteForUnicode(static_cast<char32_t>(codePoint));
     if (byte < 32 || byte == 127) {
       return fail(reason, characterName(codePoint) + " has no printable byte in code page 850");
     }
@@ -86,8 +84,7 @@ bool lineBytes(const std::string& line, std::string& bytes, std::string& reason)
 }
 
 // The source's lines as record bytes.
-bool sourceLines(const std::string& source, std::vector<std::string>& lines,
-                 std::string& problem) {
+bool sourceLines(const std::string& source, std::vector<std::string>& lines, std::string& problem) {
   size_t start = 0;
   for (int number = 1; start < source.size(); ++number) {
     size_t end = source.find('\n', start);
@@ -108,11 +105,16 @@ bool sourceLines(const std::string& source, std::vector<std::string>& lines,
 // A code page 850 byte in ASCII HTML.
 std::string htmlCharacter(char byte) {
   switch (byte) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '"': return "&quot;";
-    default: break;
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return "&quot;";
+    default:
+      break;
   }
   const auto value = static_cast<uint8_t>(byte);
   if (value >= 32 && value < 127) return std::string(1, byte);
@@ -128,8 +130,10 @@ std::string htmlText(const std::string& bytes) {
 std::string htmlLine(const std::string& bytes) {
   std::string html;
   for (const HelpRun& run : helpLineRuns(bytes)) {
-    if (run.code == "n") html += htmlText(run.text);
-    else html += "<span class=\"" + run.code + "\">" + htmlText(run.text) + "</span>";
+    if (run.code == "n")
+      html += htmlText(run.text);
+    else
+      html += "<span class=\"" + run.code + "\">" + htmlText(run.text) + "</span>";
   }
   while (!html.empty() && html.back() == ' ') html.pop_back();
   return html;
@@ -156,8 +160,7 @@ bool buildHelpRecords(const std::string& source, int recordLength, std::string& 
   for (size_t i = 0; i < lines.size(); ++i) {
     if (lines[i].size() > static_cast<size_t>(recordLength)) {
       problem = "line " + std::to_string(i + 1) + ": " + std::to_string(lines[i].size()) +
-                " bytes with its switches, more than a record of " +
-                std::to_string(recordLength);
+                " bytes with its switches, more than a record of " + std::to_string(recordLength);
       return false;
     }
     records += lines[i] + std::string(recordLength - lines[i].size(), ' ');
@@ -168,12 +171,8 @@ bool buildHelpRecords(const std::string& source, int recordLength, std::string& 
 bool buildHelpPage(const std::string& source, std::string& html, std::string& problem) {
   std::vector<std::string> lines;
   if (!sourceLines(source, lines, problem)) return false;
-  const char* const head[] = {
-      "<!DOCTYPE html>",
-      "<html lang=\"ca\">",
-      "<head>",
-      "<meta charset=\"utf-8\">",
-      nullptr};
+  const char* const head[] = {"<!DOCTYPE html>", "<html lang=\"ca\">", "<head>",
+                              "<meta charset=\"utf-8\">", nullptr};
   html.clear();
   for (int i = 0; head[i]; ++i) html += std::string(head[i]) + "\r\n";
   html += "<title>" + pageTitle(lines) + "</title>\r\n";

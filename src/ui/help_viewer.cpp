@@ -1,6 +1,7 @@
 #include "ui/help_viewer.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/session_settings.h"
 #include "platform/console.h"
@@ -14,11 +15,9 @@
 namespace {
 
 bool isKeypadKey(int16_t key) {
-  switch (key) {
-    case KeyIns: case KeyEnd: case KeyDown: case KeyPgDn: case KeyLeft:
-    case KeyCentre: case KeyRight: case KeyHome: case KeyUp: case KeyPgUp: return true;
-    default: return false;
-  }
+  static constexpr int16_t keypad[] = {KeyIns,    KeyEnd,   KeyDown, KeyPgDn, KeyLeft,
+                                       KeyCentre, KeyRight, KeyHome, KeyUp,   KeyPgUp};
+  return std::find(std::begin(keypad), std::end(keypad), key) != std::end(keypad);
 }
 
 // The key code of a key text and the control-key state, as the keyboard layer gives it:
@@ -140,7 +139,8 @@ void pageHelp(HelpView& view, int16_t key) {
       showPage(view, L - P + 1);
       N = L + 1;
       return;
-    default: return;
+    default:
+      return;
   }
 }
 

@@ -37,13 +37,28 @@ std::string numberedLines(int count) {
   return bytes;
 }
 
+// Help text with its switch bytes written as ^ (highlight), _ (underline) and ~ (reverse).
+std::string marked(std::string text) {
+  for (char& c : text) {
+    if (c == '^') c = HelpHighlightSwitch;
+    if (c == '_') c = HelpUnderlineSwitch;
+    if (c == '~') c = HelpReverseSwitch;
+  }
+  return text;
+}
+
 uint8_t attributeOf(char colour) {
   switch (colour) {
-    case 'h': return Colour0;
-    case 'n': return Colour1;
-    case 'r': return Colour2;
-    case 'u': return Colour4;
-    default: return 0;
+    case 'h':
+      return Colour0;
+    case 'n':
+      return Colour1;
+    case 'r':
+      return Colour2;
+    case 'u':
+      return Colour4;
+    default:
+      return 0;
   }
 }
 
@@ -54,8 +69,10 @@ class ComspecGuard {
     if (const char* value = std::getenv("COMSPEC")) saved_ = value;
   }
   ~ComspecGuard() {
-    if (saved_) ::setenv("COMSPEC", saved_->c_str(), 1);
-    else ::unsetenv("COMSPEC");
+    if (saved_)
+      ::setenv("COMSPEC", saved_->c_str(), 1);
+    else
+      ::unsetenv("COMSPEC");
   }
   void set(const std::string& value) { ::setenv("COMSPEC", value.c_str(), 1); }
   void unset() { ::unsetenv("COMSPEC"); }
@@ -81,8 +98,7 @@ class HelpTest : public UiTest {
 
   // Runs showHelp; each time it waits for a key with none left, the next steps look at the
   // screen until one queues keys. An Esc follows the last step.
-  void runHelp(const std::string& topic,
-               std::vector<std::function<void(MemoryConsole&)>> steps) {
+  void runHelp(const std::string& topic, std::vector<std::function<void(MemoryConsole&)>> steps) {
     size_t next = 0;
     screen.setIdleHandler([&](MemoryConsole& console) {
       while (next < steps.size() && console.pendingEvents() == 0) steps[next++](console);
@@ -118,7 +134,7 @@ class HelpTest : public UiTest {
 };
 
 TEST(HelpFile, LineCountRoundsToTheNearestRecord) {
-  const std::pair<size_t, int> cases[] = {{0, 0}, {39, 0}, {40, 1}, {80, 1},
+  const std::pair<size_t, int> cases[] = {{0, 0},     {39, 0},    {40, 1},   {80, 1},
                                           {4000, 50}, {4039, 50}, {4040, 51}};
   for (const auto& [size, lines] : cases) {
     SCOPED_TRACE(size);
@@ -169,7 +185,7 @@ TEST_F(HelpTest, PagesThroughFiftyLines) {
                            lines = shownLines();
                            // The last interior column stays blank: 76 characters are shown.
                            EXPECT_EQ(console.text(5, 79, 1), " ");
-                           EXPECT_EQ(console.cell(4, 1).character, 0xC9);   // double frame
+                           EXPECT_EQ(console.cell(4, 1).character, 0xC9);  // double frame
                            EXPECT_EQ(console.cell(22, 80).character, 0xBC);
                            EXPECT_EQ(console.cell(23, 1).character,
                                      static_cast<uint8_t>(before[2 * 22 * 80]));
@@ -188,17 +204,17 @@ TEST_F(HelpTest, ColourSwitches) {
     std::string bytes, text, colours;
   } cases[] = {
       {"plain", "plain", "nnnnn"},
-      {"\x1FNote\x1F rest", "Note rest", "uuuunnnnn"},
-      {"a\x1E" "b\x1F" "c\x1E" "d\x1F" "e", "abcde", "nhuun"},  // no highlight change under underline
-      {"\x1E" "a\x1F" "b\x1F" "c", "abc", "hun"},               // underline off goes back to "n"
-      {"\x10rev\x10 x", "rev x", "rrrnn"},
-      {"\x1Eopen", "open", "hhhh"},
+      {marked("_Note_ rest"), "Note rest", "uuuunnnnn"},
+      {marked("a^b_c^d_e"), "abcde", "nhuun"},  // no highlight change under underline
+      {marked("^a_b_c"), "abc", "hun"},         // underline off goes back to "n"
+      {marked("~rev~ x"), "rev x", "rrrnn"},
+      {marked("^open"), "open", "hhhh"},
       {"next", "next", "nnnn"},  // the line before left highlight on
   };
   std::string bytes;
   for (const Case& c : cases) bytes += record(c.bytes);
   // 76 characters at most, switches not counted.
-  bytes += "\x1E" + std::string(76, 'A') + "\x1E" + "ZZ";
+  bytes += marked("^" + std::string(76, 'A') + "^ZZ");
   writeHelp("PISBUITS", bytes);
 
   runHelp("PISBUITS", {[&](MemoryConsole& console) {
@@ -285,7 +301,8 @@ TEST_F(HelpTest, MissingOrShortFile) {
   const std::vector<int16_t> paging = {KeyDown, KeyPgDn, KeyEnd, KeyUp, KeyPgUp, KeyHome};
   for (const char* topic : {"NOHIHA", "CURT"}) {
     SCOPED_TRACE(topic);
-    if (std::string(topic) == "CURT") writeHelp("CURT", numberedLines(3) + record("Line 04").substr(0, 45));
+    if (std::string(topic) == "CURT")
+      writeHelp("CURT", numberedLines(3) + record("Line 04").substr(0, 45));
     runHelp(topic, {[&](MemoryConsole& console) {
                       for (int16_t key : paging) console.pushKey(key);
                     },
@@ -308,8 +325,8 @@ TEST_F(HelpTest, ExternalHelpOnWindowsTerminals) {
   sessionSettings.terminalKind = "WIN";
   const std::string interpreter = dir.file("cmd.exe");
   const std::string argumentsFile = dir.file("arguments");
-  ASSERT_TRUE(writeFileBytes(interpreter, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" +
-                                              argumentsFile + "'\nexit 3\n"));
+  ASSERT_TRUE(writeFileBytes(
+      interpreter, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + argumentsFile + "'\nexit 3\n"));
   ::chmod(interpreter.c_str(), 0755);
   comspec.set(interpreter);
 
@@ -347,8 +364,7 @@ TEST(HelpSource, BuildsRecordsAndPage) {
   std::string records, page, problem;
   const std::string source = "a **b** __c__ ~~d~~ \xC3\xA9 & <x>\r\n\nend\n";
   ASSERT_TRUE(buildHelpRecords(source, 80, records, problem)) << problem;
-  EXPECT_EQ(records, record("a \x1E" "b\x1E \x1F" "c\x1F \x10" "d\x10 \x82 & <x>") + record("") +
-                         record("end"));
+  EXPECT_EQ(records, record(marked("a ^b^ _c_ ~d~ \x82 & <x>")) + record("") + record("end"));
 
   ASSERT_TRUE(buildHelpPage(source, page, problem)) << problem;
   EXPECT_NE(page.find("<title>a b c d &#233; &amp; &lt;x&gt;</title>\r\n"), std::string::npos);
