@@ -146,6 +146,8 @@ void resetReportState() {
 }
 
 void runVacancyReport() {
+  reportState.scanFailureFileId = 0;
+  reportState.scanFailureStatus = 0;
   int16_t status = 0;
   findRecord(PropertyFileId, Key0, rangeFrom, SearchGreaterOrEqual, status);
   while (status == RecordStatus::Success && !bytesAbove(propertyCode(propertyRecord), rangeTo)) {
@@ -158,7 +160,6 @@ void runVacancyReport() {
 void writeVacancyListing() {
   reportState.scanFailureFileId = 0;
   reportState.scanFailureStatus = 0;
-  reportState.listingWritten = false;
   bool opened = openPrintFile(sessionSettings.outputDevice);
   reportState.pageNumber = 0;
   // Without a file the lines would go nowhere: the scan is not worth its time.

@@ -30,8 +30,8 @@ extern ReportState reportState;
 void resetReportState();
 
 // Walks the properties from rangeFrom to rangeTo and each one's apartments in key order and
-// hands every vacant apartment, with its two amounts worked out, to printVacancyLine. The
-// print file must be open.
+// hands every vacant apartment, with its two amounts worked out, to printVacancyLine; a
+// read that ends a loop early is kept in reportState. The print file must be open.
 void runVacancyReport();
 
 // One report cycle after a confirmed form: creates the print file for outputDevice, runs
