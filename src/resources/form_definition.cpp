@@ -32,15 +32,21 @@ const char* const kNoSuchList = "REFER\xD4NCIA A UNA LLISTA QUE NO EXISTEIX";
 const char* const kPanelCycle = "ELS PANELLS DE CONTINUACI\xE0 FORMEN UN CERCLE";
 const char* const kDataAfterNoLists = "HI HA DADES DESPR\x90S DE ZERO LLISTES";
 const char* const kRangeFields =
-    "ELS CAMPS 1 I 2 DEL PANELL 1 HAN DE SER EDITABLES I DE 4 CAR\xB7" "CTERS COM A M\xB7XIM";
+    "ELS CAMPS 1 I 2 DEL PANELL 1 HAN DE SER EDITABLES I DE 4 CAR\xB7"
+    "CTERS COM A M\xB7XIM";
 const char* const kConfirmationPanel = "FALTA EL PANELL 2";
 const char* const kConfirmationField =
-    "EL CAMP 1 DEL PANELL 2 HA DE SER EDITABLE I D'1 CAR\xB7" "CTER";
+    "EL CAMP 1 DEL PANELL 2 HA DE SER EDITABLE I D'1 CAR\xB7"
+    "CTER";
 const char* const kMessageHeading = "ERROR EN EL FITXER DE PANTALLA ";
 const char* const kLine = "L\xD6NIA ";
 
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // Items of a form file held in memory. Positions are byte offsets, so going back to the start
 // of a line is exact whatever its line end (CR LF, LF alone, none on the last line).
@@ -102,7 +108,8 @@ class FormFileReader {
   int lineAt(size_t offset) const {
     int line = 1;
     for (size_t i = 0; i < offset && i < bytes_.size(); ++i) {
-      if (bytes_[i] == '\n' || (bytes_[i] == '\r' && (i + 1 >= bytes_.size() || bytes_[i + 1] != '\n')))
+      if (bytes_[i] == '\n' ||
+          (bytes_[i] == '\r' && (i + 1 >= bytes_.size() || bytes_[i + 1] != '\n')))
         ++line;
     }
     return line;
@@ -154,7 +161,9 @@ class FormLoader {
   void panel(FormModel& model, FormPanel& panel);
   void field(const FormPanel& panel, FormField& field);
   void browseList(BrowseListDef& list);
-  void reference(int16_t value, bool toPanel, size_t at) { references_.push_back({value, toPanel, at}); }
+  void reference(int16_t value, bool toPanel, size_t at) {
+    references_.push_back({value, toPanel, at});
+  }
   void checkReferences(const FormModel& model);
   void checkContinuationChains(const FormModel& model);
   void checkFixedFields(const FormModel& model);
@@ -164,8 +173,8 @@ class FormLoader {
   size_t problemAt_ = 0;
   std::vector<Reference> references_;
   size_t headerAt_ = 0;
-  std::vector<size_t> panelAt_;                // where each panel's block starts
-  std::vector<size_t> nextPanelAt_;            // where each panel's nextPanel stands
+  std::vector<size_t> panelAt_;               // where each panel's block starts
+  std::vector<size_t> nextPanelAt_;           // where each panel's nextPanel stands
   std::vector<std::vector<size_t>> fieldAt_;  // where each field of each panel starts
 };
 
@@ -208,8 +217,7 @@ std::string FormLoader::text(bool translated) {
 }
 
 // A window on the 80 x 25 screen with room inside; with optional, top 0 means no window.
-void FormLoader::box(int16_t& top, int16_t& left, int16_t& bottom, int16_t& right,
-                     bool optional) {
+void FormLoader::box(int16_t& top, int16_t& left, int16_t& bottom, int16_t& right, bool optional) {
   const size_t at = reader_.nextItemPosition();
   top = number(optional ? 0 : 1, kScreenRows - 2);
   left = number(0, kScreenColumns);
@@ -241,9 +249,8 @@ void FormLoader::field(const FormPanel& panel, FormField& field) {
   const int originRow = panel.boxTop != 0 ? panel.boxTop : 0;
   const int originCol = panel.boxTop != 0 ? panel.boxLeft : 0;
   const int areaWidth = field.lineLength != 0 ? field.lineLength : field.width;
-  const int lines = field.lineLength != 0
-                        ? (field.width + field.lineLength - 1) / field.lineLength
-                        : 1;
+  const int lines =
+      field.lineLength != 0 ? (field.width + field.lineLength - 1) / field.lineLength : 1;
   const int lastRow = originRow + field.row + lines - 1;
   const long lastCol = originCol + field.labelCol + static_cast<long>(field.label.size()) +
                        areaWidth + field.trailBlank - 1;
@@ -332,8 +339,7 @@ bool FormLoader::load(FormModel& model) {
         break;
       case State::ListCount:
         model.browseListCount = number(0, MaxBrowseLists);
-        model.browseLists.assign(static_cast<size_t>(model.browseListCount) + 1,
-                                 BrowseListDef{});
+        model.browseLists.assign(static_cast<size_t>(model.browseListCount) + 1, BrowseListDef{});
         counter = 0;
         state = State::Lists;
         if (model.browseListCount == 0) {
@@ -422,4 +428,6 @@ void storeFieldValue(FormField& field, const std::string& text) {
   field.value.resize(static_cast<size_t>(std::max<int16_t>(field.width, 0)), ' ');
 }
 
-void resetFormModel() { formModel = FormModel{}; }
+void resetFormModel() {
+  formModel = FormModel{};
+}

@@ -43,7 +43,7 @@ struct FormField {
 };
 
 struct FormPanel {
-  std::string exitKeys;   // keys ending a field edit, as setEditKeys reads them ("d,1b,...")
+  std::string exitKeys;  // keys ending a field edit, as setEditKeys reads them ("d,1b,...")
   int16_t fieldCount = 0;
   int16_t nextPanel = 0;  // continuation panel; 0 = none
   int16_t boxTop = 0;     // the panel's own window (absolute); boxTop 0 = none

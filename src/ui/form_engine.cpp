@@ -40,11 +40,15 @@ bool endsCallingPanel(int16_t key) {
   }
 }
 
-bool isProtected(const FormField& field) { return (field.flags & FieldProtected) != 0; }
+bool isProtected(const FormField& field) {
+  return (field.flags & FieldProtected) != 0;
+}
 bool startsBlank(const FormField& field) {
   return (field.flags & (FieldStartsBlank | FieldHidden)) != 0;
 }
-bool isHidden(const FormField& field) { return (field.flags & FieldHidden) != 0; }
+bool isHidden(const FormField& field) {
+  return (field.flags & FieldHidden) != 0;
+}
 
 std::string withoutTrailingBlanks(const std::string& text) {
   const size_t last = text.find_last_not_of(' ');
@@ -94,8 +98,8 @@ int16_t clickedField(const FormPanel& panel, int16_t key) {
     const FormField& field = panel.fields[f];
     if (isProtected(field)) continue;
     const int lastCol = entryColumn(field) + areaWidth(field) + field.trailBlank - 1;
-    if (row >= field.row && row <= field.row + areaLines(field) - 1 &&
-        col >= field.labelCol && col <= lastCol)
+    if (row >= field.row && row <= field.row + areaLines(field) - 1 && col >= field.labelCol &&
+        col <= lastCol)
       return f;
   }
   return 0;
@@ -104,8 +108,8 @@ int16_t clickedField(const FormPanel& panel, int16_t key) {
 // F4 on a field: runs its browse list and puts a picked row into the field. result is 0,
 // or the list's non-zero answer when nothing was picked; key becomes Down (Enter on the
 // last field of a panel without continuation) after a pick, else 0.
-void openBrowseList(int16_t panelNumber, const FormPanel& panel, int16_t current,
-                    int16_t list, int16_t& key, int16_t& result) {
+void openBrowseList(int16_t panelNumber, const FormPanel& panel, int16_t current, int16_t list,
+                    int16_t& key, int16_t& result) {
   key = 0;
   if (list <= 0 || !browseListHandler) return;
   browseListHandler(list, result);
@@ -173,8 +177,7 @@ int16_t titleColumn(size_t length) {
 
 }  // namespace
 
-void runFormPanel(int16_t panelArgument, int16_t leaveAtTop, int16_t leaveAtBottom,
-                  int16_t& key) {
+void runFormPanel(int16_t panelArgument, int16_t leaveAtTop, int16_t leaveAtBottom, int16_t& key) {
   const bool continuation = panelArgument < 0;
   const int16_t panelNumber = static_cast<int16_t>(continuation ? -panelArgument : panelArgument);
   FormPanel* found = formPanel(panelNumber);
@@ -248,8 +251,7 @@ void runFormPanel(int16_t panelArgument, int16_t leaveAtTop, int16_t leaveAtBott
           case KeyDown:
           case KeyF2:
             if ((current == last || key == KeyF2) && panel.nextPanel != 0) {
-              runFormPanel(static_cast<int16_t>(-panel.nextPanel), leaveAtTop, leaveAtBottom,
-                           key);
+              runFormPanel(static_cast<int16_t>(-panel.nextPanel), leaveAtTop, leaveAtBottom, key);
               if (endsCallingPanel(key)) leave = true;
             } else if (key == KeyEnter) {
               ++current;
@@ -364,7 +366,9 @@ void setBrowseListHandler(BrowseListHandler runList, BrowsePickHandler storePick
   browsePickHandler = storePick;
 }
 
-void setHelpHandler(HelpHandler showHelp) { helpHandler = showHelp; }
+void setHelpHandler(HelpHandler showHelp) {
+  helpHandler = showHelp;
+}
 
 void resetFormEngine() {
   resumePanel = 0;

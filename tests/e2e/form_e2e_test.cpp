@@ -112,15 +112,15 @@ const Language kLanguages[] = {
      "LISTADO DE DEPARTAMENTOS VAC\xD6OS A "},
     {"GLG", "Primeira finca: ", "\xE9ltima finca:   ", "Confirme a listaxe (S/N): ", "RECIBO",
      "LISTAXE DE DEPARTAMENTOS BALEIROS A "},
-    {"OCI", "Prum\x8Ara finca: ", "Darr\x8Ara finca: ", "Confirmatz eth listat (S/N): ",
-     "RECEBUT", "LISTAT DE DEPARTAMENTS LIURES A "},
+    {"OCI", "Prum\x8Ara finca: ", "Darr\x8Ara finca: ", "Confirmatz eth listat (S/N): ", "RECEBUT",
+     "LISTAT DE DEPARTAMENTS LIURES A "},
 };
 
 class FormRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(runTool({"demo", root(), "--properties", "30", "--seed", "3", "--date",
-                         "20240305"}));
+    ASSERT_TRUE(
+        runTool({"demo", root(), "--properties", "30", "--seed", "3", "--date", "20240305"}));
     ASSERT_TRUE(runTool({"export", "apartments", root() + "/DADES/DepartaV", dir.file("a.csv")}));
     apartments = readFileBytes(dir.file("a.csv")).value_or("");
   }
@@ -137,10 +137,10 @@ class FormRun : public ::testing::Test {
   std::string listing() const { return dir.file("listing.txt"); }
 
   bool start(VtermScreen& terminal) {
-    return terminal.start({programPath("hortelix")},
-                          {"KIVROOT=" + root() + "/", "KIVTMP=" + root() + "/SESSIO/",
-                           "KIVEXE=" + binaryDir() + "/"},
-                          root());
+    return terminal.start(
+        {programPath("hortelix")},
+        {"KIVROOT=" + root() + "/", "KIVTMP=" + root() + "/SESSIO/", "KIVEXE=" + binaryDir() + "/"},
+        root());
   }
 
   TempDir dir;
@@ -164,9 +164,13 @@ TEST_F(FormRun, ShowsTheFormAndListsTheConfirmedRange) {
     EXPECT_EQ(terminal.rowText(1).find(" LLISTAT DE DEPARTAMENTS BUITS "), 24u);
 
     // From 4 to 20: Ctrl+Y empties a field; Enter ends the panel and asks for S.
-    terminal.sendKeys("\x19" "4");
+    terminal.sendKeys(
+        "\x19"
+        "4");
     terminal.pressKey(VTERM_KEY_DOWN);
-    terminal.sendKeys("\x19" "20\r");
+    terminal.sendKeys(
+        "\x19"
+        "20\r");
     ASSERT_TRUE(terminal.waitForText(language.answerLabel, 30000)) << terminal.screenText();
     terminal.sendKeys("s\r");
     ASSERT_TRUE(terminal.waitUntil([&] { return fileExists(listing()); }, 120000))
@@ -183,11 +187,9 @@ TEST_F(FormRun, ShowsTheFormAndListsTheConfirmedRange) {
     EXPECT_TRUE(settings.c_lflag & ICANON);
     EXPECT_TRUE(settings.c_lflag & ECHO);
 
-    const std::string printFile =
-        readFileBytes(root() + "/SESSIO/zideruva.tmp").value_or("");
+    const std::string printFile = readFileBytes(root() + "/SESSIO/zideruva.tmp").value_or("");
     EXPECT_NE(printFile.find("," + language.numberHeading + ","), std::string::npos) << printFile;
-    EXPECT_NE(printFile.find("," + language.title + "5/3/2024"), std::string::npos)
-        << printFile;
+    EXPECT_NE(printFile.find("," + language.title + "5/3/2024"), std::string::npos) << printFile;
     const std::set<std::string> expected = vacantApartments(apartments, 4, 20);
     EXPECT_GE(expected.size(), 5u);
     EXPECT_EQ(listedApartments(printFile), expected);
@@ -196,7 +198,9 @@ TEST_F(FormRun, ShowsTheFormAndListsTheConfirmedRange) {
 
 #else
 
-TEST(FormRun, ShowsTheFormAndListsTheConfirmedRange) { GTEST_SKIP() << "built without libvterm"; }
+TEST(FormRun, ShowsTheFormAndListsTheConfirmedRange) {
+  GTEST_SKIP() << "built without libvterm";
+}
 
 #endif
 

@@ -10,9 +10,9 @@
 
 #include "core/session_settings.h"
 #include "paths.h"
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/memory_console.h"
-#include "platform/console.h"
 #include "resources/language_file.h"
 #include "ui/keyboard.h"
 #include "ui/screen.h"
@@ -132,9 +132,8 @@ TEST_F(FormDefinitionTest, AnyLineEndReadsTheSameModel) {
   ASSERT_EQ(load(kForm), "");
   const FormModel expected = formModel;
   std::string noFinalEnd = kForm.substr(0, kForm.size() - 2);
-  for (const std::string& bytes :
-       {withLineEnds(kForm, "\n"), withLineEnds(kForm, "\r"), noFinalEnd,
-        withLineEnds(noFinalEnd, "\n")}) {
+  for (const std::string& bytes : {withLineEnds(kForm, "\n"), withLineEnds(kForm, "\r"), noFinalEnd,
+                                   withLineEnds(noFinalEnd, "\n")}) {
     ASSERT_EQ(load(bytes), "") << bytes;
     EXPECT_EQ(formField(1, 1)->label, expected.panels[1].fields[1].label);
     EXPECT_EQ(formPanel(2)->exitKeys, "d,1b");
@@ -150,11 +149,11 @@ TEST_F(FormDefinitionTest, ItemsAsWritten) {
     std::string label;
     std::string choices;
   } cases[] = {
-      {"4,11,   To: ,4,0,0,0,1,0,x", "To: ", "x"},               // unquoted: leading blanks go
-      {"4,11,\"To\"  ,4,0,0,0,1,0,\"\"", "To", ""},               // blanks after the quote
-      {"4,11,To,4,0,0,0,1,0,\r\n\"\"", "To", ""},                 // an item per line is free
-      {"4,11,To,4\r\n0,0 , 0,1,0,\"|S,Si\"", "To", "|S,Si"},       // blanks end a number
-      {"4,11,,4,0,0,0,1,0,\"\"", "", ""},                         // an empty label
+      {"4,11,   To: ,4,0,0,0,1,0,x", "To: ", "x"},            // unquoted: leading blanks go
+      {"4,11,\"To\"  ,4,0,0,0,1,0,\"\"", "To", ""},           // blanks after the quote
+      {"4,11,To,4,0,0,0,1,0,\r\n\"\"", "To", ""},             // an item per line is free
+      {"4,11,To,4\r\n0,0 , 0,1,0,\"|S,Si\"", "To", "|S,Si"},  // blanks end a number
+      {"4,11,,4,0,0,0,1,0,\"\"", "", ""},                     // an empty label
       {"4,11,\"\",4,+0,0,0,1,0,\"\"", "", ""},
   };
   for (const Case& c : cases) {
@@ -206,8 +205,8 @@ TEST_F(FormDefinitionTest, StoresFixedLengthValues) {
 TEST_F(FormDefinitionTest, ZeroListsAtTheEndOfTheFile) {
   const std::string noList = replaced(kForm, "4,0,1,0,1,1,", "4,0,1,0,1,0,");
   const std::string head = noList.substr(0, noList.find("1\r\n' list 1"));
-  for (const std::string& tail : {std::string("0\r\n"), std::string("0"),
-                                  std::string("0\r\n' nothing more\r\n\r\n")}) {
+  for (const std::string& tail :
+       {std::string("0\r\n"), std::string("0"), std::string("0\r\n' nothing more\r\n\r\n")}) {
     ASSERT_EQ(load(head + tail), "") << tail;
     EXPECT_EQ(formModel.browseListCount, 0);
     EXPECT_EQ(formModel.browseLists.size(), 1u);
@@ -227,7 +226,8 @@ TEST_F(FormDefinitionTest, RefusesDamagedForms) {
   const std::string outOfRange = "VALOR FORA DE L\xD6MITS";
   const std::string endsEarly = "EL FITXER S'ACABA ABANS D'HORA";
   const std::string rangeFields =
-      "ELS CAMPS 1 I 2 DEL PANELL 1 HAN DE SER EDITABLES I DE 4 CAR\xB7" "CTERS COM A M\xB7XIM";
+      "ELS CAMPS 1 I 2 DEL PANELL 1 HAN DE SER EDITABLES I DE 4 CAR\xB7"
+      "CTERS COM A M\xB7XIM";
   const std::string offScreen = "EL CAMP SURT DE LA PANTALLA";
   const std::string noPanel = "REFER\xD4NCIA A UN PANELL QUE NO EXISTEIX";
   const std::string noList = "REFER\xD4NCIA A UNA LLISTA QUE NO EXISTEIX";
@@ -249,35 +249,33 @@ TEST_F(FormDefinitionTest, RefusesDamagedForms) {
       {"number with letters", replaced(kForm, "2,3", "2,3x"), 2, "S'ESPERAVA UN NOMBRE"},
       {"sign alone", replaced(kForm, "2,3", "2,-"), 2, "S'ESPERAVA UN NOMBRE"},
       {"no panel 2",
-       replaced(replaced(kForm, "2,3", "1,3"), kForm.substr(kForm.find("' panel 2"),
-                                                            kForm.find("' lists") -
-                                                                kForm.find("' panel 2")),
-                ""),
+       replaced(
+           replaced(kForm, "2,3", "1,3"),
+           kForm.substr(kForm.find("' panel 2"), kForm.find("' lists") - kForm.find("' panel 2")),
+           ""),
        2, "FALTA EL PANELL 2"},
       {"more fields than the capacity", replaced(kForm, "2,3", "2,1"), 6, outOfRange},
       {"a panel without fields", replaced(kForm, "\"d,1b\",1,", "\"d,1b\",0,"), 10, outOfRange},
-      {"one field on panel 1", replaced(replaced(kForm, panelOne, "\"d\",1,0,8,20,14,61"),
-                                        fieldTwo + "\r\n", ""),
-       6, rangeFields},
+      {"one field on panel 1",
+       replaced(replaced(kForm, panelOne, "\"d\",1,0,8,20,14,61"), fieldTwo + "\r\n", ""), 6,
+       rangeFields},
       {"range field of 5", replaced(kForm, "\"From, first: \",4,", "\"From, first: \",5,"), 7,
        rangeFields},
       {"protected range field", replaced(kForm, fieldTwo, "4,11,To,4,0,0,4,1,0,\"\""), 8,
        rangeFields},
       {"wide confirmation", replaced(kForm, "\"Sure? \",1,", "\"Sure? \",2,"), 11,
-       "EL CAMP 1 DEL PANELL 2 HA DE SER EDITABLE I D'1 CAR\xB7" "CTER"},
+       "EL CAMP 1 DEL PANELL 2 HA DE SER EDITABLE I D'1 CAR\xB7"
+       "CTER"},
       {"field width 0", replaced(kForm, "\"Sure? \",1,", "\"Sure? \",0,"), 11, outOfRange},
       {"absurd width", replaced(kForm, "\"Sure? \",1,", "\"Sure? \",30000,"), 11, outOfRange},
-      {"flags beyond the four bits", replaced(kForm, "4,0,0,8,1,0", "4,0,0,16,1,0"), 8,
-       outOfRange},
+      {"flags beyond the four bits", replaced(kForm, "4,0,0,8,1,0", "4,0,0,16,1,0"), 8, outOfRange},
       {"label past column 80", replaced(kForm, "2,11,\"From", "2,60,\"From"), 7, offScreen},
-      {"area past column 80", replaced(kForm, fieldTwo, "4,11,To,60,0,0,0,1,0,\"\""), 8,
-       offScreen},
-      {"trailing blanks past column 80", replaced(kForm, "\"From, first: \",4,0,1",
-                                                 "\"From, first: \",4,0,40"),
-       7, offScreen},
+      {"area past column 80", replaced(kForm, fieldTwo, "4,11,To,60,0,0,0,1,0,\"\""), 8, offScreen},
+      {"trailing blanks past column 80",
+       replaced(kForm, "\"From, first: \",4,0,1", "\"From, first: \",4,0,40"), 7, offScreen},
       {"row past row 25", replaced(kForm, "1,4,\"Sure", "10,4,\"Sure"), 11, offScreen},
-      {"multi-line area past row 25", replaced(kForm, fieldTwo, "4,11,To,200,10,0,0,1,0,\"\""),
-       8, offScreen},
+      {"multi-line area past row 25", replaced(kForm, fieldTwo, "4,11,To,200,10,0,0,1,0,\"\""), 8,
+       offScreen},
       {"row 0", replaced(kForm, "1,4,\"Sure", "0,4,\"Sure"), 11, outOfRange},
       {"box past row 25", replaced(kForm, "16,22,18,59", "16,22,26,59"), 10, outOfRange},
       {"box past column 80", replaced(kForm, "8,20,14,61", "8,20,14,81"), 6, outOfRange},
@@ -286,8 +284,7 @@ TEST_F(FormDefinitionTest, RefusesDamagedForms) {
        outOfRange},
       {"next panel beyond the count", replaced(kForm, "\"d,1b\",1,0,", "\"d,1b\",1,3,"), 10,
        noPanel},
-      {"browse list beyond the count", replaced(kForm, "4,0,1,0,1,1,", "4,0,1,0,1,2,"), 7,
-       noList},
+      {"browse list beyond the count", replaced(kForm, "4,0,1,0,1,1,", "4,0,1,0,1,2,"), 7, noList},
       {"filter panel beyond the count", replaced(kForm, listOne, "506,0,4,19,21,60,5,x,0"), 15,
        noPanel},
       {"linked list beyond the count", replaced(kForm, listOne, "506,0,4,19,21,60,0,x,2"), 15,
@@ -395,7 +392,9 @@ TEST_F(FormDefinitionTest, TheModulesFormAndLanguageFiles) {
   std::vector<std::string> texts = {formField(1, 1)->label, formField(1, 2)->label,
                                     formField(2, 1)->label, browseListDef(1)->heading};
   for (const char* report : {"P\xB7GINA ", "LLISTAT DE DEPARTAMENTS BUITS A ", "REBUT",
-                             "ADRE\x80" "A", "        RENDA", "        RESTA"})
+                             "ADRE\x80"
+                             "A",
+                             "        RENDA", "        RESTA"})
     texts.push_back(report);
   for (const std::string& text : texts) EXPECT_EQ(keys.count(text), 1u) << text;
 }
@@ -404,9 +403,9 @@ TEST_F(FormDefinitionTest, TheModulesFormAndLanguageFiles) {
 TEST_F(FormDefinitionTest, FaultsAreTranslated) {
   sessionSettings.rootDir = sourceDir() + "/dist/";
   sessionSettings.languageCode = "SPA";
-  EXPECT_EQ(load(replaced(kForm, "2,3", "0,3")),
-            "ERROR EN EL FICHERO DE PANTALLA " + dir.file("FORM.KPN") +
-                ": L\xD6NEA 2: VALOR FUERA DE L\xD6MITES");
+  EXPECT_EQ(load(replaced(kForm, "2,3", "0,3")), "ERROR EN EL FICHERO DE PANTALLA " +
+                                                     dir.file("FORM.KPN") +
+                                                     ": L\xD6NEA 2: VALOR FUERA DE L\xD6MITES");
 }
 
 }  // namespace

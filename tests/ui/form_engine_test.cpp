@@ -53,8 +53,12 @@ void fakeBrowseList(int16_t list, int16_t& result) {
   listsRun.push_back(list);
   result = listResult;
 }
-void fakeStorePick(int16_t, int16_t panel, int16_t field) { checkFieldValue(panel, "123", field, 0); }
-void fakeHelp(const std::string& topic) { helpTopics.push_back(topic); }
+void fakeStorePick(int16_t, int16_t panel, int16_t field) {
+  checkFieldValue(panel, "123", field, 0);
+}
+void fakeHelp(const std::string& topic) {
+  helpTopics.push_back(topic);
+}
 
 class FormEngineTest : public UiTest {
  protected:
@@ -83,9 +87,7 @@ class FormEngineTest : public UiTest {
   static void set(int16_t panel, int16_t field, const std::string& text) {
     storeFieldValue(*formField(panel, field), text);
   }
-  static std::string value(int16_t panel, int16_t field) {
-    return formField(panel, field)->value;
-  }
+  static std::string value(int16_t panel, int16_t field) { return formField(panel, field)->value; }
 
   // Queues keys: character codes 1 to 255 or scan codes x 256.
   void keys(std::initializer_list<int> codes) {
@@ -93,8 +95,7 @@ class FormEngineTest : public UiTest {
   }
 
   // Runs the panel on the queued input; the key it ends with.
-  int16_t run(int16_t panel, int16_t key = 0, int16_t leaveAtTop = 0,
-              int16_t leaveAtBottom = 0) {
+  int16_t run(int16_t panel, int16_t key = 0, int16_t leaveAtTop = 0, int16_t leaveAtBottom = 0) {
     runFormPanel(panel, leaveAtTop, leaveAtBottom, key);
     EXPECT_EQ(screen.pendingEvents(), 0u) << "keys left over";
     EXPECT_EQ(screen.exhaustedWaits(), 0) << "the panel wanted more keys";
@@ -143,8 +144,9 @@ TEST_F(FormEngineTest, ConfirmsOnlyAnOrderedRange) {
   // Each batch of keys is typed when the form waits for the operator; whether panel 2 is
   // on the screen then is noted. With End among panel 1's exit keys the editor reports
   // Enter as End, which ends the panel.
-  const std::vector<std::vector<int>> batches = {
-      {KeyCtrlY, '5', KeyDown, KeyCtrlY, '3', KeyEnter}, {KeyCtrlY, '2', KeyEnter}, {'s', KeyEnter}};
+  const std::vector<std::vector<int>> batches = {{KeyCtrlY, '5', KeyDown, KeyCtrlY, '3', KeyEnter},
+                                                 {KeyCtrlY, '2', KeyEnter},
+                                                 {'s', KeyEnter}};
   size_t next = 0;
   std::vector<bool> answerShown;
   screen.setIdleHandler([&](MemoryConsole& console) {
@@ -339,10 +341,17 @@ TEST_F(FormEngineTest, ChecksAndStoresValues) {
     int16_t result;
     std::string value;
   } cases[] = {
-      {1, 1, "12  ", 0, "12  "},   {1, 1, " 7", 0, " 7  "},  {1, 1, "", 0, "    "},
-      {1, 1, "1a", -1, "1   "},    {1, 1, "-3", -1, "1   "}, {1, 1, "1.5", -1, "1   "},
-      {2, 1, "s", 0, "S"},         {2, 1, "n", 0, "N"},      {2, 1, "x", -1, " "},
-      {2, 1, " ", -1, " "},        {4, 1, "any text", 0, "any t"},
+      {1, 1, "12  ", 0, "12  "},
+      {1, 1, " 7", 0, " 7  "},
+      {1, 1, "", 0, "    "},
+      {1, 1, "1a", -1, "1   "},
+      {1, 1, "-3", -1, "1   "},
+      {1, 1, "1.5", -1, "1   "},
+      {2, 1, "s", 0, "S"},
+      {2, 1, "n", 0, "N"},
+      {2, 1, "x", -1, " "},
+      {2, 1, " ", -1, " "},
+      {4, 1, "any text", 0, "any t"},
   };
   for (const Case& c : cases) {
     set(1, 1, "1");
