@@ -1,5 +1,6 @@
 #include "record_formats.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -20,6 +21,7 @@ std::string shown(char c) {
 
 constexpr int kEndOfFileMark = 0x1A;
 constexpr int kMaxLengthDigits = 9;
+constexpr long kReadPiece = 65536;
 
 }  // namespace
 
@@ -125,9 +127,17 @@ bool RecordReader::nextSeq(std::string& record, std::string& problem) {
     problem = where(start) + "record length 0";
     return false;
   }
-  record.resize(length);
-  input_.read(record.data(), length);
-  long got = static_cast<long>(input_.gcount());
+  // Read in pieces, so that a damaged length field costs memory only for the bytes that
+  // are really there.
+  long got = 0;
+  while (got < length) {
+    const long piece = std::min(length - got, kReadPiece);
+    record.resize(static_cast<size_t>(got + piece));
+    input_.read(record.data() + got, piece);
+    got += static_cast<long>(input_.gcount());
+    if (input_.gcount() < piece) break;
+  }
+  record.resize(static_cast<size_t>(got));
   offset_ += got;
   if (got < length) {
     problem = where(start) + "the input ends after " + std::to_string(got) + " of " +

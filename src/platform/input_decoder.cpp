@@ -360,6 +360,8 @@ InputEvent altKeyForByte(uint8_t byte) {
     case 0x08:
     case 0x7F: return scanKey(0x0E, LeftAltPressed);
     case Esc: return scanKey(0x01, LeftAltPressed);
+    // Ctrl+Space sends byte 0, as without Alt; a key text of byte 0 would read as no key.
+    case 0x00: return charKey(' ', LeftAltPressed | LeftCtrlPressed);
     default: break;
   }
   if (byte >= 1 && byte <= 26) {  // Ctrl + a letter

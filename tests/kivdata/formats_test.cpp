@@ -195,6 +195,16 @@ TEST(RecordFormats, ReportsWhereInputIsMalformed) {
   }
 }
 
+// A damaged length field: memory follows the bytes that are there, not the length claimed.
+TEST(RecordFormats, HugeLengthOfACutRecordTakesNoHugeBuffer) {
+  std::istringstream input("999999999,ab");
+  RecordReader reader(input, RecordFormat::Seq);
+  std::string record, problem;
+  EXPECT_FALSE(reader.next(record, problem));
+  EXPECT_EQ(problem, "record 1 (byte 0): the input ends after 2 of 999999999 bytes");
+  EXPECT_LT(record.capacity(), 1u << 20);
+}
+
 TEST(RecordFormats, WrittenRecordsReadBack) {
   std::vector<std::string> records = {std::string("\0\x1A\r\n,\xFF", 6), "x", std::string(448, '\x80')};
   for (RecordFormat format : {RecordFormat::Hex, RecordFormat::Seq}) {

@@ -129,6 +129,7 @@ TEST(InputDecoder, CharactersAndControlKeys) {
       {"\xff" "a\xc3" "b\xe2\x82" "c", "61 | 62 | 63"},
   });
   EXPECT_EQ(decodeAll(std::string(1, '\0')), "20 +ctrl");  // Ctrl+Space
+  EXPECT_EQ(decodeAll(std::string("\x1b\0", 2)), "20 +ctrl +alt");  // with Alt: never byte 0
 }
 
 TEST(InputDecoder, MouseReportsAndPaste) {
