@@ -22,9 +22,9 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/memory_console.h"
+#include "recman/record_manager.h"
 #include "records/record_file_table.h"
 #include "records/record_layouts.h"
-#include "recman/record_manager.h"
 #include "resources/form_definition.h"
 #include "ui/browse_list.h"
 #include "ui/keyboard.h"
@@ -79,8 +79,8 @@ std::string buildInstallation(int properties) {
                                                record.data(), &length, key.data(), 255, 0);
     if (inserted != 0) fail("insert failed with status " + std::to_string(inserted));
   }
-  recordManagerCall(RecordOp::EndTransaction, slot.positionBlock.data(), nullptr, &none,
-                    key.data(), 0, 0);
+  recordManagerCall(RecordOp::EndTransaction, slot.positionBlock.data(), nullptr, &none, key.data(),
+                    0, 0);
   resetRecordFiles(status);
   clearRecordFileTable();
   return root;
@@ -147,9 +147,8 @@ void BM_PageThrough(benchmark::State& state) {
   openInstallation(properties);
   const int pages = (properties + ListRows - 1) / ListRows;
   for (auto _ : state) runList(pages, false);
-  state.counters["lines/s"] =
-      benchmark::Counter(double(properties) * double(state.iterations()),
-                         benchmark::Counter::kIsRate);
+  state.counters["lines/s"] = benchmark::Counter(double(properties) * double(state.iterations()),
+                                                 benchmark::Counter::kIsRate);
   closeInstallation();
 }
 

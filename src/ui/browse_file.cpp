@@ -32,7 +32,9 @@ bool readAt(BrowseFile& list, int32_t position, void* bytes, size_t count) {
 
 }  // namespace
 
-std::string browseFileName() { return sessionSettings.tempDir + "Browse.tmp"; }
+std::string browseFileName() {
+  return sessionSettings.tempDir + "Browse.tmp";
+}
 
 bool openBrowseFile(BrowseFile& list, bool empty) {
   const std::string name = browseFileName();

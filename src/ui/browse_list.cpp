@@ -61,8 +61,7 @@ std::string withoutTrailingBlanks(std::string text) {
 // The current record's key cut to the end key's length, in the file's collation, lies
 // beyond the end key. An empty end key bounds nothing.
 bool beyondEndKey(const BrowseListState& s) {
-  const std::string prefix =
-      currentKeyCollationText(s.def.recordFile).substr(0, s.endKey.size());
+  const std::string prefix = currentKeyCollationText(s.def.recordFile).substr(0, s.endKey.size());
   return keyCollationText(prefix, s.def.recordFile) > s.endKey;
 }
 
@@ -179,7 +178,8 @@ void drawHeading(const BrowseListState& s) {
   const std::string& heading = s.def.heading;
   std::string bar;
   for (int32_t column = s.offset; column < s.offset + s.cols; ++column) {
-    const char c = static_cast<size_t>(column) <= heading.size() ? heading[size_t(column - 1)] : ' ';
+    const char c =
+        static_cast<size_t>(column) <= heading.size() ? heading[size_t(column - 1)] : ' ';
     bar += c == ' ' ? FrameHorizontal : c == '_' ? ' ' : c;
   }
   console().writeText(bar);

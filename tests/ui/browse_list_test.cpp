@@ -1,3 +1,5 @@
+#include "ui/browse_list.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,14 +14,13 @@
 
 #include "locale/packed_digits.h"
 #include "platform/files.h"
+#include "recman/record_manager.h"
 #include "records/record_file_table.h"
 #include "records/record_layouts.h"
 #include "records/record_operations.h"
-#include "recman/record_manager.h"
 #include "resources/form_definition.h"
 #include "ui/browse_file.h"
 #include "ui/browse_hooks.h"
-#include "ui/browse_list.h"
 #include "ui/field_editor.h"
 #include "ui/form_engine.h"
 #include "ui_fixture.h"
@@ -46,7 +47,9 @@ std::string numberText(int property) {
 }
 
 // The whole line of a property as the list holds it.
-std::string lineOf(int property) { return numberText(property) + "  " + addressOf(property); }
+std::string lineOf(int property) {
+  return numberText(property) + "  " + addressOf(property);
+}
 
 // The line shown from column `offset`, cut or padded to `width`.
 std::string shown(const std::string& text, size_t offset = 1, size_t width = Cols) {
@@ -55,8 +58,7 @@ std::string shown(const std::string& text, size_t offset = 1, size_t width = Col
   return part;
 }
 
-BrowseListDef listDef(int16_t recordFile, const std::string& heading = "",
-                      int16_t linkedList = 0) {
+BrowseListDef listDef(int16_t recordFile, const std::string& heading = "", int16_t linkedList = 0) {
   BrowseListDef def;
   def.recordFile = recordFile;
   def.boxTop = BoxTop;
@@ -122,8 +124,8 @@ class BrowseListTest : public UiTest {
     resetRecordVariables();
     resetFieldEditor();
     int16_t status = -1;
-    openRecordFile(PropertyFile, sessionSettings.rootDir + "DADES\\FinquesV",
-                   propertyRecord.bytes, status);
+    openRecordFile(PropertyFile, sessionSettings.rootDir + "DADES\\FinquesV", propertyRecord.bytes,
+                   status);
     ASSERT_EQ(status, 0);
 
     resetFormModel();
@@ -276,24 +278,21 @@ TEST_F(BrowseListTest, PagesThirtyLinesInTenRows) {
       {"Down on the last row scrolls by one", with(down9, {KeyDown, KeyDown}), 3, 10, 12},
       {"Up stops at the first line", {KeyDown, KeyDown, KeyUp, KeyUp, KeyUp}, 1, 1, 1},
       {"Up on the first row scrolls back",
-       with(down9, {KeyDown, KeyDown, KeyUp, KeyUp, KeyUp, KeyUp, KeyUp, KeyUp, KeyUp, KeyUp,
-                    KeyUp, KeyUp}),
+       with(down9, {KeyDown, KeyDown, KeyUp, KeyUp, KeyUp, KeyUp, KeyUp, KeyUp, KeyUp, KeyUp, KeyUp,
+                    KeyUp}),
        2, 1, 2},
       {"PgUp from a page at line 6",
-       with(down9, {KeyDown, KeyDown, KeyDown, KeyDown, KeyDown, KeyUp, KeyUp, KeyPgUp}), 1, 3,
-       3},
+       with(down9, {KeyDown, KeyDown, KeyDown, KeyDown, KeyDown, KeyUp, KeyUp, KeyPgUp}), 1, 3, 3},
       {"PgUp back to the top", {KeyPgDn, KeyPgDn, KeyDown, KeyPgUp, KeyPgUp}, 1, 2, 2},
       {"PgUp on the first page", {KeyDown, KeyPgUp}, 1, 2, 2},
-      {"Down stops at the last line", with({KeyPgDn, KeyPgDn}, with(down9, {KeyDown})), 21, 10,
-       30},
+      {"Down stops at the last line", with({KeyPgDn, KeyPgDn}, with(down9, {KeyDown})), 21, 10, 30},
   };
   for (const PagingCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<int16_t> keys = c.keys;
     keys.push_back(KeyEnter);
-    const int16_t result = runList(PropertyList, keys, {{c.keys.size(), [&] {
-                                                         expectPage(c.firstShown, 30, c.cursorRow);
-                                                       }}});
+    const int16_t result = runList(
+        PropertyList, keys, {{c.keys.size(), [&] { expectPage(c.firstShown, 30, c.cursorRow); }}});
     EXPECT_EQ(result, 0);
     EXPECT_EQ(pickedProperty(), c.picked);
   }
@@ -314,11 +313,10 @@ TEST_F(BrowseListTest, ReadsTheRecordFileOnlyAsFarAsShownAndKeepsEveryLineInTheL
     positionOf7 = lines[6].recordPosition;
   };
   // Back over the first page and down again reads no more lines.
-  const int16_t result =
-      runList(PropertyList, {KeyPgDn, KeyPgUp, KeyPgDn, KeyDown, KeyUp, KeyEsc},
-              {{0, [&] { expectLines(10); }},
-               {1, [&] { expectLines(20); }},
-               {5, [&] { expectLines(20); }}});
+  const int16_t result = runList(PropertyList, {KeyPgDn, KeyPgUp, KeyPgDn, KeyDown, KeyUp, KeyEsc},
+                                 {{0, [&] { expectLines(10); }},
+                                  {1, [&] { expectLines(20); }},
+                                  {5, [&] { expectLines(20); }}});
   EXPECT_EQ(result, -1);
   // The record positions are the records' own.
   int16_t status = -1;
@@ -335,23 +333,60 @@ TEST_F(BrowseListTest, LongLinesScrollEightColumnsAndTheCornersShowWhatIsHidden)
     int16_t boxRight;
     std::string heading;
     std::vector<int16_t> keys;
-    std::string top;       // the frame's top line at the last wait
-    std::string line4;     // property 4's row then
+    std::string top;    // the frame's top line at the last wait
+    std::string line4;  // property 4's row then
   };
   const std::string longHeading = "NUM  ADRECA_DE_LA_FINCA DEL CARRER LLARGA";
   const Case cases[] = {
-      {"long line", BoxRight, "N_UM ADRECA", {},
-       "\xC9N UM\xCD" "ADRECA" + bar.substr(11) + "\x10", shown(lineOf(4))},
-      {"Right shows the columns from 9", BoxRight, "N_UM ADRECA", {KeyRight},
-       "\x11" "ECA" + bar.substr(3) + "\xBB", shown(lineOf(4), 9)},
-      {"a second Right is ignored", BoxRight, "N_UM ADRECA", {KeyRight, KeyRight},
-       "\x11" "ECA" + bar.substr(3) + "\xBB", shown(lineOf(4), 9)},
-      {"Left goes back", BoxRight, "N_UM ADRECA", {KeyRight, KeyLeft},
-       "\xC9N UM\xCD" "ADRECA" + bar.substr(11) + "\x10", shown(lineOf(4))},
-      {"wide window, short heading", BoxRight + 10, "FINQUES", {KeyRight},
-       "\xC9" "FINQUES" + std::string(33, '\xCD') + "\xBB", shown(lineOf(4), 1, 40)},
-      {"wide window, long heading", BoxRight + 10, longHeading, {KeyRight},
-       "\xC9NUM\xCD\xCD" "ADRECA DE LA FINCA\xCD" "DEL\xCD" "CARRER\xCD" "LLARG\x10",
+      {"long line",
+       BoxRight,
+       "N_UM ADRECA",
+       {},
+       "\xC9N UM\xCD"
+       "ADRECA" +
+           bar.substr(11) + "\x10",
+       shown(lineOf(4))},
+      {"Right shows the columns from 9",
+       BoxRight,
+       "N_UM ADRECA",
+       {KeyRight},
+       "\x11"
+       "ECA" +
+           bar.substr(3) + "\xBB",
+       shown(lineOf(4), 9)},
+      {"a second Right is ignored",
+       BoxRight,
+       "N_UM ADRECA",
+       {KeyRight, KeyRight},
+       "\x11"
+       "ECA" +
+           bar.substr(3) + "\xBB",
+       shown(lineOf(4), 9)},
+      {"Left goes back",
+       BoxRight,
+       "N_UM ADRECA",
+       {KeyRight, KeyLeft},
+       "\xC9N UM\xCD"
+       "ADRECA" +
+           bar.substr(11) + "\x10",
+       shown(lineOf(4))},
+      {"wide window, short heading",
+       BoxRight + 10,
+       "FINQUES",
+       {KeyRight},
+       "\xC9"
+       "FINQUES" +
+           std::string(33, '\xCD') + "\xBB",
+       shown(lineOf(4), 1, 40)},
+      {"wide window, long heading",
+       BoxRight + 10,
+       longHeading,
+       {KeyRight},
+       "\xC9NUM\xCD\xCD"
+       "ADRECA DE LA FINCA\xCD"
+       "DEL\xCD"
+       "CARRER\xCD"
+       "LLARG\x10",
        shown(lineOf(4), 1, 40)},
   };
   for (const Case& c : cases) {
@@ -399,7 +434,8 @@ TEST_F(BrowseListTest, EscDuringTheScanEndsTheListAtTheLinesReadSoFar) {
   // Esc typed before the list opens is read while the first page is produced.
   screen.pushKey(KeyEsc);
   EXPECT_EQ(runList(PropertyList, {KeyDown, KeyPgDn, KeyEnter},
-                    {{0, [&] {
+                    {{0,
+                      [&] {
                         expectPage(1, 1, 1);
                         EXPECT_EQ(parseListFile(listFileBytes()).size(), 1u);
                       }}}),
@@ -468,22 +504,21 @@ TEST_F(BrowseListTest, ForeignOrDamagedListFileShowsOnlyItsWholeLines) {
       {"a negative backward position", a + fileLine(-5, 0, lineOf(2)) + c, 3},
       {"an empty file", "", 0},
   };
-  const std::vector<int16_t> keys = {KeyDown, KeyDown, KeyDown, KeyDown, KeyPgDn, KeyPgUp,
+  const std::vector<int16_t> keys = {KeyDown, KeyDown, KeyDown, KeyDown,  KeyPgDn, KeyPgUp,
                                      KeyUp,   KeyUp,   KeyUp,   KeyRight, KeyLeft};
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     ASSERT_TRUE(writeFileBytes(browseFileName(), k.bytes));
     std::vector<int16_t> script = keys;
     script.push_back(KeyEnter);
-    const int16_t result = runList(OtherList, script, {{keys.size(), [&] {
-                                                         for (int16_t row = 1; row <= Rows; ++row) {
-                                                           EXPECT_EQ(windowRow(row),
-                                                                     shown(row <= k.shownLines
-                                                                               ? lineOf(row)
-                                                                               : ""))
-                                                               << "row " << row;
-                                                         }
-                                                       }}});
+    const int16_t result =
+        runList(OtherList, script,
+                {{keys.size(), [&] {
+                    for (int16_t row = 1; row <= Rows; ++row) {
+                      EXPECT_EQ(windowRow(row), shown(row <= k.shownLines ? lineOf(row) : ""))
+                          << "row " << row;
+                    }
+                  }}});
     EXPECT_EQ(result, 0);
   }
 }
@@ -547,8 +582,7 @@ TEST_F(BrowseListTest, F4OpensTheLinkedListInPlaceOfThisOne) {
     EXPECT_EQ(parseListFile(listFileBytes()).size(), 10u) << "a list file of its own";
   };
   ASSERT_TRUE(writeFileBytes(browseFileName(), outerLines));
-  EXPECT_EQ(runList(OtherList, {KeyDown, KeyF4, KeyDown, KeyDown, KeyEnter}, {{2, linkedOpen}}),
-            0);
+  EXPECT_EQ(runList(OtherList, {KeyDown, KeyF4, KeyDown, KeyDown, KeyEnter}, {{2, linkedOpen}}), 0);
   EXPECT_EQ(pickedProperty(), 3);
   EXPECT_EQ(formModel.panels[1].fields[1].value, field) << "a linked pick names no field";
   EXPECT_EQ(firstDifference(snapshot(), before), "");
@@ -584,7 +618,8 @@ TEST_F(BrowseListTest, F4OnAFormFieldPutsThePickedPropertyIntoIt) {
   const Case cases[] = {
       {"the third property", {KeyF4, KeyDown, KeyDown, KeyEnter}, "003 "},
       {"a number above 999 shows its last three digits",
-       {KeyF4, KeyPgDn, KeyPgDn, KeyPgDn, KeyDown, KeyEnter}, "234 "},
+       {KeyF4, KeyPgDn, KeyPgDn, KeyPgDn, KeyDown, KeyEnter},
+       "234 "},
       {"a cancelled list changes nothing", {KeyF4, KeyDown, KeyEsc, KeyEnter}, "1   "},
   };
   for (const Case& c : cases) {
