@@ -19,7 +19,10 @@ std::vector<Slot> slots;
 uint32_t nextGeneration = 1;
 bool inheritedByFork = false;
 
-void markForked() { inheritedByFork = true; }
+void markForked() {
+  inheritedByFork = true;
+  forgetInheritedFiles();
+}
 
 void watchForks() {
   static bool registered = (pthread_atfork(nullptr, nullptr, markForked), true);
@@ -78,8 +81,7 @@ void forgetInheritedFiles() {
   inheritedByFork = false;
   for (Slot& slot : slots) {
     if (!slot.file) continue;
-    slot.file->store.abandon();
-    slot.file->locks.close();  // the parent's locks stay: its descriptor still refers to them
+    slot.file->store->abandon();
     (void)slot.file.release();  // deliberately leaked: its connection belongs to the parent
   }
 }

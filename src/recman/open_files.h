@@ -2,7 +2,7 @@
 //
 // A position block holds only a tag, the slot of the open file in this table and the slot's
 // generation, so a stale or foreign block is refused (FileNotOpen) instead of being trusted.
-// Each open file keeps its own storage connection, lock side file and place in the current key.
+// Each open file keeps its own storage (connection and locks) and place in the current key.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "recman/record_locks.h"
 #include "recman/record_storage.h"
 
 struct OpenFile {
-  RecordStore store;
-  LockFile locks;
+  std::unique_ptr<RecordStore> store;
 
   // Place in the current key: the sort form and position of the record read last, kept after
   // that record is deleted so that Next and Previous still step from there.
@@ -41,5 +39,6 @@ void closeAllOpenFiles();
 std::vector<OpenFile*> allOpenFiles();
 
 // In a child made by fork(), the table inherited from the parent is dropped without touching
-// the parent's connections or locks. Cheap when nothing was inherited.
+// the parent's connections or locks (done as the child starts, so that even its exit leaves
+// them alone). Cheap when nothing was inherited.
 void forgetInheritedFiles();

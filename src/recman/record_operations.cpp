@@ -47,11 +47,11 @@ std::string pathOf(const Call& call) {
 }
 
 bool validKey(const OpenFile& file, int keyNumber) {
-  return keyNumber >= 0 && size_t(keyNumber) < file.store.layout().keys.size();
+  return keyNumber >= 0 && size_t(keyNumber) < file.store->layout().keys.size();
 }
 
 void releaseRecordLock(OpenFile& file) {
-  if (file.lockedPosition) file.locks.unlockRecord(file.lockedPosition);
+  if (file.lockedPosition) file.store->unlockRecord(file.lockedPosition);
   file.lockedPosition = 0;
 }
 
@@ -73,12 +73,12 @@ int16_t openRecordFileCall(const Call& call) {
   std::string path = pathOf(call);
   if (path.empty()) return RecordStatus::FileNotFound;
   auto file = std::make_unique<OpenFile>();
-  int16_t status = file->store.open(path, call.keyNumber == RecordOpenMode::ReadOnly);
-  if (status == RecordStatus::Success) status = file->locks.open(path);
+  int16_t status =
+      openRecordStore(path, call.keyNumber == RecordOpenMode::ReadOnly, file->store);
   if (status == RecordStatus::Success)
-    status = file->locks.lockFile(call.keyNumber == RecordOpenMode::Exclusive);
+    status = file->store->lockFile(call.keyNumber == RecordOpenMode::Exclusive);
   if (status != RecordStatus::Success) return status;
-  file->statBytes = encodeFileLayout(file->store.layout());
+  file->statBytes = encodeFileLayout(file->store->layout());
   registerOpenFile(call.positionBlock, std::move(file));
   return RecordStatus::Success;
 }
@@ -93,18 +93,18 @@ int16_t createRecordFileCall(const Call& call) {
   FileLayout layout;
   int16_t status = parseFileLayout(call.data, size_t(bufferLength(call)), layout);
   if (status != RecordStatus::Success) return status;
-  return RecordStore::create(path, layout, call.keyNumber == RecordCreateMode::Replace);
+  return createRecordStore(path, layout, call.keyNumber == RecordCreateMode::Replace);
 }
 
 int16_t closeCall(OpenFile& file, const Call& call) {
   // Its writes belong to the transaction, which has not been ended.
-  if (file.store.inWriteTransaction()) return RecordStatus::InvalidOperation;
+  if (file.store->inWriteTransaction()) return RecordStatus::InvalidOperation;
   closeOpenFile(call.positionBlock);
   return RecordStatus::Success;
 }
 
 int16_t resetCall() {
-  for (OpenFile* file : allOpenFiles()) file->store.rollbackTransaction();
+  for (OpenFile* file : allOpenFiles()) file->store->rollbackTransaction();
   transactionActive = false;
   endAllReadSnapshots();
   closeAllOpenFiles();
@@ -119,9 +119,9 @@ int16_t transactionCall(int16_t operation) {
   int16_t status = RecordStatus::Success;
   for (OpenFile* file : allOpenFiles()) {
     if (operation == RecordOp::AbortTransaction || status != RecordStatus::Success) {
-      file->store.rollbackTransaction();
+      file->store->rollbackTransaction();
     } else {
-      status = file->store.commitTransaction();
+      status = file->store->commitTransaction();
     }
     file->onRecord = file->onRecord && status == RecordStatus::Success &&
                      operation == RecordOp::EndTransaction;
@@ -138,13 +138,13 @@ int16_t lockAndReread(OpenFile& file, const Call& call, int key, FoundRecord& fo
   bool wait = call.lockBias == RecordOp::LockWait;
   if (file.lockedPosition != position) {
     if (wait) endAllReadSnapshots();  // never hold a snapshot while blocked
-    int16_t status = file.locks.lockRecord(position, wait);
+    int16_t status = file.store->lockRecord(position, wait);
     if (status != RecordStatus::Success) return status;
     releaseRecordLock(file);
     file.lockedPosition = position;
   }
   endAllReadSnapshots();
-  int16_t status = file.store.readAt(position, key, found);
+  int16_t status = file.store->readAt(position, key, found);
   if (status == RecordStatus::InvalidPositioning) {
     releaseRecordLock(file);
     return ReadAgain;
@@ -158,7 +158,7 @@ int16_t deliver(OpenFile& file, const Call& call, int key, FoundRecord& found) {
     int16_t status = lockAndReread(file, call, key, found);
     if (status != RecordStatus::Success) return status;
   }
-  const FileLayout& layout = file.store.layout();
+  const FileLayout& layout = file.store->layout();
   int32_t length = std::min<int32_t>(bufferLength(call), layout.recordLength);
   if (length > 0) std::memcpy(call.data, found.data, size_t(length));
   *call.dataLength = length;
@@ -168,7 +168,7 @@ int16_t deliver(OpenFile& file, const Call& call, int key, FoundRecord& found) {
 }
 
 int16_t keyedReadOnce(OpenFile& file, const Call& call) {
-  RecordStore& store = file.store;
+  RecordStore& store = *file.store;
   FoundRecord found;
   int16_t status;
   if (call.operation == RecordOp::GetNext || call.operation == RecordOp::GetPrevious) {
@@ -210,7 +210,7 @@ int16_t getDirectOnce(OpenFile& file, const Call& call) {
   if (!call.data || bufferLength(call) < 4) return RecordStatus::InvalidOperation;
   if (!validKey(file, call.keyNumber)) return RecordStatus::InvalidKeyNumber;
   FoundRecord found;
-  int16_t status = file.store.readAt(readLe32(call.data), call.keyNumber, found);
+  int16_t status = file.store->readAt(readLe32(call.data), call.keyNumber, found);
   return status == RecordStatus::Success ? deliver(file, call, call.keyNumber, found) : status;
 }
 
@@ -239,12 +239,12 @@ int16_t statCall(OpenFile& file, const Call& call) {
   if (!call.data || !call.dataLength) return RecordStatus::InvalidOperation;
   uint32_t records = 0;
   const std::vector<uint32_t>* distinct = nullptr;
-  int16_t status = file.store.counts(records, distinct);
+  int16_t status = file.store->counts(records, distinct);
   if (status != RecordStatus::Success) return status;
   uint8_t* bytes = reinterpret_cast<uint8_t*>(file.statBytes.data());
   writeLe32(bytes + 6, records);
   uint8_t* segmentBytes = bytes + FileSpecSize;
-  const FileLayout& layout = file.store.layout();
+  const FileLayout& layout = file.store->layout();
   for (size_t k = 0; k < layout.keys.size(); ++k)
     for (size_t s = 0; s < layout.keys[k].segments.size(); ++s, segmentBytes += SegmentSpecSize)
       writeLe32(segmentBytes + 6, (*distinct)[k]);
@@ -258,9 +258,9 @@ int16_t statCall(OpenFile& file, const Call& call) {
 // ---- writes ----
 
 int16_t writeCall(OpenFile& file, const Call& call) {
-  const FileLayout& layout = file.store.layout();
+  const FileLayout& layout = file.store->layout();
   if (!call.data || !call.dataLength) return RecordStatus::InvalidOperation;
-  if (file.store.readOnly()) return RecordStatus::AccessDenied;
+  if (file.store->readOnly()) return RecordStatus::AccessDenied;
   if (call.operation != RecordOp::Insert && !file.onRecord)
     return RecordStatus::InvalidPositioning;
   if (call.operation != RecordOp::Delete) {
@@ -268,15 +268,15 @@ int16_t writeCall(OpenFile& file, const Call& call) {
     if (!validKey(file, call.keyNumber)) return RecordStatus::InvalidKeyNumber;
   }
   if (call.operation != RecordOp::Insert && file.lockedPosition != file.position &&
-      file.locks.recordLockedByOther(file.position))
+      file.store->recordLockedByOther(file.position))
     return RecordStatus::RecordLocked;
 
   uint32_t position = file.position;
   int16_t status;
   switch (call.operation) {
-    case RecordOp::Insert: status = file.store.insert(call.data, transactionActive, position); break;
-    case RecordOp::Update: status = file.store.update(position, call.data, transactionActive); break;
-    default: status = file.store.remove(position, transactionActive); break;
+    case RecordOp::Insert: status = file.store->insert(call.data, transactionActive, position); break;
+    case RecordOp::Update: status = file.store->update(position, call.data, transactionActive); break;
+    default: status = file.store->remove(position, transactionActive); break;
   }
   if (status != RecordStatus::Success) return status;
   if (call.operation != RecordOp::Insert && file.lockedPosition == position)

@@ -1,21 +1,18 @@
-// Storage of one open record file in SQLite.
+// Storage of one open record file: the interface the entry point works through, with two
+// back ends (sqlite_record_store.h: one SQLite database per file; postgres_record_store.h:
+// one table of a PostgreSQL database per file). Which one holds the files of a path is the
+// installation's choice (record_file_server.h).
 //
-// The file is an SQLite database in WAL mode: table `records` holds each record whole as a
-// blob under its position (the rowid, a positive 32-bit number that never changes while the
-// record lives); table `key_<n>` holds, for key n, the sort form of every record's key value
-// with the record's position, in a primary key (value, position), so duplicates follow each
-// other by position; `record_file` holds the layout and the record count and `key_stats` the
-// number of distinct values of each key, both kept current by every write, so Stat never
-// counts rows.
-//
-// Reads share a read transaction (one snapshot) per file until endAllReadSnapshots, a write of
-// this process, or the snapshot's age (expireOldReadSnapshots). The last multi-row query stays
-// open as a cursor so that a following step in the same direction costs one row step.
+// Every back end keeps, per key, the sort form of each record's key value next to the
+// record's position, so that plain byte comparison of (sort form, position) is key order;
+// counts that every write keeps current, so Stat never counts; the process's locks on the
+// file (shared or exclusive open, one lock per record position) that vanish with the
+// process; and a read snapshot shared by the reads until endAllReadSnapshots, a write of
+// this process, or the snapshot's age (expireOldReadSnapshots).
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,108 +31,85 @@ struct FoundRecord {
 class RecordStore {
  public:
   RecordStore() = default;
-  ~RecordStore();
+  virtual ~RecordStore();
   RecordStore(const RecordStore&) = delete;
   RecordStore& operator=(const RecordStore&) = delete;
-
-  // Makes a new, empty record file; replace = false keeps an existing one (FileExists).
-  static int16_t create(const std::string& path, const FileLayout& layout, bool replace);
-
-  // Opens an existing record file; NotARecordFile when it is not one of ours or damaged.
-  int16_t open(const std::string& path, bool readOnly);
-  void close();
-  // Drops the connection without touching it (inherited by a forked child).
-  void abandon();
 
   const FileLayout& layout() const { return layout_; }
   bool readOnly() const { return readOnly_; }
 
+  // Drops the file without touching its connection or locks (inherited by a forked child:
+  // they belong to the parent).
+  virtual void abandon() = 0;
+
+  // Locks between processes. The file's lock is taken shared by every normal and read-only
+  // open and exclusively by an exclusive open (FileLocked when another holds it); a record's
+  // lock is exclusive (RecordLocked when another holds it and `wait` is false).
+  virtual int16_t lockFile(bool exclusive) = 0;
+  virtual int16_t lockRecord(uint32_t position, bool wait) = 0;
+  virtual void unlockRecord(uint32_t position) = 0;
+  // True when another open holds the record's lock.
+  virtual bool recordLockedByOther(uint32_t position) = 0;
+
   // Keyed reads. `bound` is a sort form (and `boundPosition` a position, for After and
   // Before). EndOfFile when nothing lies in that direction.
-  int16_t seek(int key, SeekMode mode, const std::string& bound, uint32_t boundPosition,
-               FoundRecord& found);
+  virtual int16_t seek(int key, SeekMode mode, const std::string& bound, uint32_t boundPosition,
+                       FoundRecord& found) = 0;
   // The record at a position, with its sort form in `key`; InvalidPositioning when none.
-  int16_t readAt(uint32_t position, int key, FoundRecord& found);
+  virtual int16_t readAt(uint32_t position, int key, FoundRecord& found) = 0;
 
   // Record count and distinct values per key, as of the current snapshot or write.
-  int16_t counts(uint32_t& records, const std::vector<uint32_t>*& distinct);
+  virtual int16_t counts(uint32_t& records, const std::vector<uint32_t>*& distinct) = 0;
 
   // Writes. Each runs in its own transaction, or inside the process's transaction when
-  // `inTransaction` is set (then the file stays in a write transaction until commit/rollback).
-  int16_t insert(const uint8_t* record, bool inTransaction, uint32_t& position);
-  int16_t update(uint32_t position, const uint8_t* record, bool inTransaction);
-  int16_t remove(uint32_t position, bool inTransaction);
+  // `inTransaction` is set (then the file stays in a write transaction until commit or
+  // rollback). A write that fails changes nothing.
+  virtual int16_t insert(const uint8_t* record, bool inTransaction, uint32_t& position) = 0;
+  virtual int16_t update(uint32_t position, const uint8_t* record, bool inTransaction) = 0;
+  virtual int16_t remove(uint32_t position, bool inTransaction) = 0;
 
   // Ends the process's transaction on this file (no-op when it has none).
-  int16_t commitTransaction();
-  void rollbackTransaction();
-  bool inWriteTransaction() const { return state_ == State::Writing; }
+  virtual int16_t commitTransaction() = 0;
+  virtual void rollbackTransaction() = 0;
+  virtual bool inWriteTransaction() const = 0;
 
-  void endSnapshot();
+  virtual void endSnapshot() = 0;
 
- private:
-  enum class State { Idle, Snapshot, Writing };
-  struct KeyStatements {
-    sqlite3_stmt* seek[8] = {};
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_stmt* remove = nullptr;
-    sqlite3_stmt* probe = nullptr;
-  };
+ protected:
+  // A back end calls these when its read snapshot begins and ends.
+  void snapshotStarted();
+  void snapshotEnded();
 
-  int16_t validate();
-  int16_t prepareStatements();
-  void finalizeStatements();
-  int16_t ensureRead();
-  int16_t loadCounts();
-  int16_t beginWrite(bool inTransaction);
-  int16_t finishWrite(int16_t status);
-  int16_t flushCounts();
-  int16_t writeKeys(uint32_t position, const uint8_t* record, bool add);
-  int16_t allocatePosition(uint32_t& position);
-  bool keyExists(int key, const std::string& sortForm, int16_t& status);
-  void resetCursor();
-  int16_t stepRow(sqlite3_stmt* statement, int key, FoundRecord& found);
-  int16_t exec(sqlite3_stmt* statement);
-
-  sqlite3* db_ = nullptr;
   FileLayout layout_;
   bool readOnly_ = false;
-  State state_ = State::Idle;
-  bool userTransaction_ = false;
-
-  std::vector<KeyStatements> keyStatements_;
-  sqlite3_stmt* readAt_ = nullptr;
-  sqlite3_stmt* insertRecord_ = nullptr;
-  sqlite3_stmt* updateRecord_ = nullptr;
-  sqlite3_stmt* deleteRecord_ = nullptr;
-  sqlite3_stmt* readCount_ = nullptr;
-  sqlite3_stmt* readDistinct_ = nullptr;
-  sqlite3_stmt* writeCount_ = nullptr;
-  sqlite3_stmt* writeDistinct_ = nullptr;
-  sqlite3_stmt* begin_ = nullptr;
-  sqlite3_stmt* beginImmediate_ = nullptr;
-  sqlite3_stmt* commit_ = nullptr;
-  sqlite3_stmt* rollback_ = nullptr;
-  sqlite3_stmt* savepoint_ = nullptr;
-  sqlite3_stmt* release_ = nullptr;
-  sqlite3_stmt* rollbackTo_ = nullptr;
-
-  // The open multi-row query and where it stands.
-  sqlite3_stmt* cursor_ = nullptr;
-  int cursorKey_ = -1;
-  bool cursorAscending_ = true;
-  uint32_t cursorPosition_ = 0;
-
-  bool countsValid_ = false;
-  bool countsDirty_ = false;
-  uint32_t recordCount_ = 0;
-  std::vector<uint32_t> distinct_;
-  uint32_t savedRecordCount_ = 0;
-  std::vector<uint32_t> savedDistinct_;
-
-  std::string sortScratch_;
-  std::string rowScratch_;
 };
+
+// Opens the record file at `path` (resolved) in the back end its installation chose.
+// NotARecordFile when it is not one of ours or damaged.
+int16_t openRecordStore(const std::string& path, bool readOnly,
+                        std::unique_ptr<RecordStore>& store);
+
+// Makes a new, empty record file; replace = false keeps an existing one (FileExists).
+int16_t createRecordStore(const std::string& path, const FileLayout& layout, bool replace);
+
+// Fills a new record file whole: records keep the positions given. Nothing is seen of it
+// until finish() succeeds; destroyed unfinished, it leaves no trace.
+class RecordLoader {
+ public:
+  virtual ~RecordLoader() = default;
+  virtual int16_t add(uint32_t position, const uint8_t* record) = 0;
+  virtual int16_t finish() = 0;
+};
+
+// A loader for a new file at `path` of back end `server` (empty: SQLite files). With
+// `replace` an existing file of that name is replaced when nobody has it open.
+int16_t beginRecordLoad(const std::string& server, const std::string& path,
+                        const FileLayout& layout, bool replace,
+                        std::unique_ptr<RecordLoader>& loader);
+
+// Opens a record file of an explicit back end (empty server: SQLite files).
+int16_t openRecordStoreOn(const std::string& server, const std::string& path, bool readOnly,
+                          std::unique_ptr<RecordStore>& store);
 
 // Ends every read snapshot of the process.
 void endAllReadSnapshots();

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -13,11 +15,7 @@
 
 namespace {
 
-class RecordBadInput : public ::testing::Test {
- protected:
-  void TearDown() override { EXPECT_EQ(resetRecordManager(), 0); }
-  TempDir dir;
-};
+class RecordBadInput : public RecordFileTest<Backend> {};
 
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -34,10 +32,18 @@ int runSqlite(const std::string& path, const std::string& sql) {
   return std::system(("sqlite3 '" + path + "' \"" + sql + "\" >/dev/null 2>&1").c_str());
 }
 
+// Whether a record file is there: it opens (and is closed again).
+bool opens(const std::string& path) {
+  RecordFile file;
+  bool opened = file.open(path) == RecordStatus::Success;
+  if (opened) file.close();
+  return opened;
+}
+
 std::string le16(uint16_t v) { return {char(v & 0xff), char(v >> 8)}; }
 
 // A good file holding two records, to be damaged by each case.
-std::string goodFile(const TempDir& dir, const std::string& name) {
+std::string goodFile(const TestInstallation& dir, const std::string& name) {
   std::string path = dir.file(name);
   EXPECT_EQ(createFile(path, creationData(8, {{{1, 2, 0}}})), 0);
   RecordFile file;
@@ -48,11 +54,12 @@ std::string goodFile(const TempDir& dir, const std::string& name) {
   return path;
 }
 
-TEST_F(RecordBadInput, ForeignOrDamagedFilesAreNotRecordFiles) {
+TEST_P(RecordBadInput, ForeignOrDamagedFilesAreNotRecordFiles) {
   struct Case {
     const char* name;
     std::function<void(const std::string&)> damage;
-  } cases[] = {
+  };
+  Case onFiles[] = {
       {"empty", [](const std::string& p) { writeAll(p, ""); }},
       {"text", [](const std::string& p) { writeAll(p, std::string(5000, 'x')); }},
       {"headerOnly", [](const std::string& p) { writeAll(p, readAll(p).substr(0, 100)); }},
@@ -77,20 +84,53 @@ TEST_F(RecordBadInput, ForeignOrDamagedFilesAreNotRecordFiles) {
          writeAll(p, bytes);
        }},
   };
-  for (const Case& c : cases) {
+  // On the server the table is named after the case, and its row of the file list too.
+  auto sql = [&](const std::string& statements) {
+    return [&, statements](const std::string& p) {
+      std::string table = "\"" + p.substr(p.rfind('/') + 1, p.rfind('.') - p.rfind('/') - 1) + "\"";
+      std::string text = statements;
+      for (size_t at; (at = text.find("@T")) != std::string::npos;) text.replace(at, 2, table);
+      for (size_t at; (at = text.find("@N")) != std::string::npos;)
+        text.replace(at, 2, "'" + table.substr(1, table.size() - 2) + "'");
+      EXPECT_NE(dir.psql(text), "ERROR") << text;
+    };
+  };
+  Case onServer[] = {
+      {"unlisted", sql("DELETE FROM kiv_record_files WHERE name = @N")},
+      {"foreignTable",
+       sql("DELETE FROM kiv_record_files WHERE name = @N; DROP TABLE @T; CREATE TABLE @T(a int)")},
+      {"tableDropped", sql("DROP TABLE @T")},
+      {"tableIsAView", sql("DROP TABLE @T; CREATE VIEW @T AS SELECT 1 AS position")},
+      {"keyColumnDropped", sql("ALTER TABLE @T DROP COLUMN key_0")},
+      {"dataRetyped", sql("ALTER TABLE @T ALTER COLUMN data TYPE text")},
+      {"columnAdded", sql("ALTER TABLE @T ADD COLUMN extra integer")},
+      {"magicChanged", sql("UPDATE kiv_record_files SET magic = 'x' WHERE name = @N")},
+      {"formatChanged", sql("UPDATE kiv_record_files SET format = 2 WHERE name = @N")},
+      {"layoutCut", sql("UPDATE kiv_record_files SET layout = '\\x0800' WHERE name = @N")},
+  };
+  bool files = dir.backend() == Backend::Files;
+  for (const Case& c : files ? std::vector<Case>(std::begin(onFiles), std::end(onFiles))
+                             : std::vector<Case>(std::begin(onServer), std::end(onServer))) {
     std::string path = goodFile(dir, std::string(c.name) + ".dat");
     c.damage(path);
     RecordFile file;
     EXPECT_EQ(file.open(path), RecordStatus::NotARecordFile) << c.name;
     EXPECT_EQ(file.open(path, RecordOpenMode::ReadOnly), RecordStatus::NotARecordFile) << c.name;
+    // Never replaced behind the user's back, and never taken for a new file.
+    EXPECT_NE(createFile(path, creationData(8, {{{1, 2, 0}}})), 0) << c.name;
   }
-  RecordFile file;
-  EXPECT_EQ(file.open(dir.path()), RecordStatus::NotARecordFile);  // a directory
+  if (files) {
+    RecordFile file;
+    EXPECT_EQ(file.open(dir.root()), RecordStatus::NotARecordFile);  // a directory
+  }
 }
 
-TEST_F(RecordBadInput, DamagedRecordDataGivesIoErrorOnRead) {
+TEST_P(RecordBadInput, DamagedRecordDataGivesIoErrorOnRead) {
   std::string path = goodFile(dir, "data.dat");
-  runSqlite(path, "UPDATE records SET data=x'00' WHERE position=2");
+  if (dir.backend() == Backend::Files)
+    runSqlite(path, "UPDATE records SET data=x'00' WHERE position=2");
+  else
+    EXPECT_EQ(dir.psql("UPDATE data SET data = '\\x00' WHERE position = 2"), "");
   RecordFile file;
   ASSERT_EQ(file.open(path), 0);
   ASSERT_EQ(file.read(RecordOp::GetFirst, 0), 0);
@@ -98,7 +138,7 @@ TEST_F(RecordBadInput, DamagedRecordDataGivesIoErrorOnRead) {
   EXPECT_EQ(file.getDirect(2, 0), RecordStatus::IoError);
 }
 
-TEST_F(RecordBadInput, FaultyCreationDataIsRefused) {
+TEST_P(RecordBadInput, FaultyCreationDataIsRefused) {
   std::string key1 = le16(1) + le16(2) + std::string(12, '\0');  // one segment at 1, length 2
   std::string head = le16(8) + le16(4096) + le16(1) + std::string(10, '\0');
   auto segment = [](uint16_t position, uint16_t length, uint16_t flags) {
@@ -157,7 +197,7 @@ TEST_F(RecordBadInput, FaultyCreationDataIsRefused) {
                                 uint8_t(path.size()), RecordCreateMode::KeepExisting),
               c.status)
         << c.name;
-    EXPECT_EQ(fileExists(path), c.status == RecordStatus::Success) << c.name;
+    EXPECT_EQ(opens(path), c.status == RecordStatus::Success) << c.name;
   }
 }
 
@@ -169,7 +209,7 @@ struct DescriptionCase {
   std::vector<std::vector<uint16_t>> segments;  // position, length, flags of each segment
 };
 
-TEST_F(RecordBadInput, DescriptionFilesCreateTheDemoFiles) {
+TEST_P(RecordBadInput, DescriptionFilesCreateTheDemoFiles) {
   DescriptionCase cases[] = {
       {"FinquesV", 204, {{1, 2, 0}, {9, 30, SegmentFlag::Duplicates | SegmentFlag::Collated}}},
       {"DepartaV", 448, {{1, 4, 0}}},
@@ -199,14 +239,14 @@ TEST_F(RecordBadInput, DescriptionFilesCreateTheDemoFiles) {
     std::vector<size_t> cuts = {0, 10, 20};
     if (c.segments.size() > 1) cuts.insert(cuts.end(), {36, 48});  // second segment, collation
     for (size_t cut : cuts) {
-      std::string truncated = path + ".cut";
+      std::string truncated = dir.file(std::string(c.name) + "Cut.dat");
       EXPECT_NE(createFile(truncated, description.substr(2, cut)), 0) << c.name << cut;
-      EXPECT_FALSE(fileExists(truncated)) << c.name << cut;
+      EXPECT_FALSE(opens(truncated)) << c.name << cut;
     }
   }
 }
 
-TEST_F(RecordBadInput, AddressKeyCollatesAccentsAndSmallLettersWithCapitals) {
+TEST_P(RecordBadInput, AddressKeyCollatesAccentsAndSmallLettersWithCapitals) {
   std::string description = readAll(sourceDir() + "/dist/ddf/FinquesV.xdf");
   std::string path = dir.file("FinquesV.dat");
   ASSERT_EQ(createFile(path, description.substr(2)), 0);
@@ -232,11 +272,17 @@ TEST_F(RecordBadInput, AddressKeyCollatesAccentsAndSmallLettersWithCapitals) {
   EXPECT_EQ(file.key.substr(0, 5), "\x85vila");   // the key as stored, not its sort form
 }
 
-TEST_F(RecordBadInput, HighestPositionTakenUsesTheLowestFreeOne) {
+TEST_P(RecordBadInput, HighestPositionTakenUsesTheLowestFreeOne) {
   std::string path = goodFile(dir, "top.dat");
-  ASSERT_EQ(runSqlite(path, "UPDATE records SET position=2147483647 WHERE position=2;"
-                            " UPDATE key_0 SET position=2147483647 WHERE position=2"),
-            0);
+  if (dir.backend() == Backend::Files) {
+    ASSERT_EQ(runSqlite(path, "UPDATE records SET position=2147483647 WHERE position=2;"
+                              " UPDATE key_0 SET position=2147483647 WHERE position=2"),
+              0);
+  } else {  // the position's sequence at its end
+    ASSERT_EQ(dir.psql("UPDATE top SET position = 2147483647 WHERE position = 2;"
+                       " SELECT setval(pg_get_serial_sequence('top', 'position'), 2147483647)"),
+              "2147483647\n");
+  }
   RecordFile file;
   ASSERT_EQ(file.open(path), 0);
   ASSERT_EQ(file.insert("30......"), 0);
@@ -245,5 +291,7 @@ TEST_F(RecordBadInput, HighestPositionTakenUsesTheLowestFreeOne) {
   EXPECT_EQ(file.data, "20......");
   EXPECT_EQ(walk(file, 0, true, 0, 2), (std::vector<std::string>{"10", "20", "30"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, RecordBadInput, BOTH_BACKENDS);
 
 }  // namespace

@@ -1,6 +1,13 @@
 #include "record_file_fixture.h"
 
+#include <libpq-fe.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -174,4 +181,79 @@ std::vector<std::string> walk(RecordFile& file, int8_t keyNumber, bool forward, 
   }
   EXPECT_EQ(status, RecordStatus::EndOfFile);
   return seen;
+}
+
+std::string shellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string shell(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[256];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+std::string backendName(Backend backend) {
+  return backend == Backend::Files ? "Sqlite" : "Postgres";
+}
+
+namespace {
+
+// One statement on the test server, outside any installation; false when it failed.
+bool onTestServer(const std::string& conninfo, const std::string& sql, std::string& problem) {
+  PGconn* connection = PQconnectdb(conninfo.c_str());
+  bool ok = PQstatus(connection) == CONNECTION_OK;
+  if (ok) {
+    PGresult* result = PQexec(connection, sql.c_str());
+    ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+    PQclear(result);
+  }
+  if (!ok) problem = PQerrorMessage(connection);
+  PQfinish(connection);
+  return ok;
+}
+
+}  // namespace
+
+TestInstallation::TestInstallation(Backend backend) : backend_(backend) {
+  std::filesystem::create_directories(root_.file("DADES"));
+  if (backend == Backend::Files) {
+    ready_ = true;
+    return;
+  }
+  const char* given = std::getenv("KIV_TEST_POSTGRES");
+  if (!given || !*given) {
+    problem_ =
+        "KIV_TEST_POSTGRES is not set, so there is no PostgreSQL server to test on: run the "
+        "tests with `make test`, or under scripts/test-postgres-cluster run";
+    return;
+  }
+  static int made = 0;
+  base_ = given;
+  schema_ = "kivtest_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
+  if (!onTestServer(base_, "CREATE SCHEMA " + schema_, problem_)) {
+    problem_ = "cannot make a schema on the test server (" + base_ + "): " + problem_;
+    return;
+  }
+  server_ = base_ + " options='-c search_path=" + schema_ + "'";
+  std::ofstream(root_.file("Quon.ini"), std::ios::binary)
+      << "[Usuari]\r\nIdioma=CAT\r\n[Dades]\r\nServidor=" << server_ << "\r\n";
+  ready_ = true;
+}
+
+TestInstallation::~TestInstallation() {
+  std::string ignored;
+  if (!schema_.empty()) onTestServer(base_, "DROP SCHEMA " + schema_ + " CASCADE", ignored);
+}
+
+std::string TestInstallation::psql(const std::string& sql) const {
+  std::string out = shell("psql -X -A -t -q -v ON_ERROR_STOP=1 -d " + shellQuoted(server_) +
+                          " -c " + shellQuoted(sql) + " 2>/dev/null || echo ERROR");
+  return out;
 }

@@ -61,9 +61,11 @@ class Child {
   int toChild_[2] = {-1, -1};
 };
 
-class RecordProcesses : public ::testing::Test {
+class RecordProcesses : public RecordFileTest<Backend> {
  protected:
   void SetUp() override {
+    RecordFileTest::SetUp();
+    if (HasFatalFailure()) return;
     path = dir.file("shared.dat");
     ASSERT_EQ(createFile(path, creationData(8, {{{1, 2, 0}}})), 0);
     RecordFile file;
@@ -72,12 +74,10 @@ class RecordProcesses : public ::testing::Test {
       ASSERT_EQ(file.insert(record), 0);
     ASSERT_EQ(resetRecordManager(), 0);  // nothing open when children are made
   }
-  void TearDown() override { EXPECT_EQ(resetRecordManager(), 0); }
-  TempDir dir;
   std::string path;
 };
 
-TEST_F(RecordProcesses, RecordLockHoldsUntilItsHolderDies) {
+TEST_P(RecordProcesses, RecordLockHoldsUntilItsHolderDies) {
   Child holder([&](Child& self) {
     RecordFile file;
     bool ok = file.open(path) == 0 &&
@@ -105,7 +105,7 @@ TEST_F(RecordProcesses, RecordLockHoldsUntilItsHolderDies) {
   EXPECT_EQ(file.update("20 new.."), 0);
 }
 
-TEST_F(RecordProcesses, OwnLockIsKeptUntilUnlockAndIsSingle) {
+TEST_P(RecordProcesses, OwnLockIsKeptUntilUnlockAndIsSingle) {
   RecordFile file;
   ASSERT_EQ(file.open(path), 0);
   ASSERT_EQ(file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "10"), 0);
@@ -128,7 +128,7 @@ TEST_F(RecordProcesses, OwnLockIsKeptUntilUnlockAndIsSingle) {
   EXPECT_FALSE(lockedInChild("30"));
 }
 
-TEST_F(RecordProcesses, ExclusiveOpenShutsOthersOutBothWays) {
+TEST_P(RecordProcesses, ExclusiveOpenShutsOthersOutBothWays) {
   {
     Child owner([&](Child& self) {
       RecordFile file;
@@ -153,7 +153,7 @@ TEST_F(RecordProcesses, ExclusiveOpenShutsOthersOutBothWays) {
   EXPECT_EQ(file.open(path), 0);
 }
 
-TEST_F(RecordProcesses, WriterHoldingTheFileGivesFileLockedToWritersNotToReaders) {
+TEST_P(RecordProcesses, WriterHoldingTheFileGivesFileLockedToWritersNotToReaders) {
   Child writer([&](Child& self) {
     RecordFile file;
     bool ok = file.open(path) == 0 && transaction(RecordOp::BeginTransaction) == 0 &&
@@ -173,7 +173,7 @@ TEST_F(RecordProcesses, WriterHoldingTheFileGivesFileLockedToWritersNotToReaders
 
 // Reads share one snapshot, so a scan sees one state; ending it (or its age) lets other
 // processes' writes in.
-TEST_F(RecordProcesses, ReadsShareOneSnapshotUntilItEnds) {
+TEST_P(RecordProcesses, ReadsShareOneSnapshotUntilItEnds) {
   Child writer([&](Child& self) {
     RecordFile file;
     if (file.open(path) != 0) ::_exit(1);
@@ -204,7 +204,7 @@ TEST_F(RecordProcesses, ReadsShareOneSnapshotUntilItEnds) {
   EXPECT_EQ(walk(file, 0, true, 0, 2).size(), 5u);
 }
 
-TEST_F(RecordProcesses, KilledTransactionLeavesAllOrNone) {
+TEST_P(RecordProcesses, KilledTransactionLeavesAllOrNone) {
   for (bool ended : {false, true}) {
     Child loader([&](Child& self) {
       RecordFile file;
@@ -234,7 +234,7 @@ TEST_F(RecordProcesses, KilledTransactionLeavesAllOrNone) {
   }
 }
 
-TEST_F(RecordProcesses, ExitWithFilesOpenIsCleanAndDropsTheOpenTransaction) {
+TEST_P(RecordProcesses, ExitWithFilesOpenIsCleanAndDropsTheOpenTransaction) {
   Child leaver([&](Child&) {
     RecordFile reader, writer;
     if (reader.open(path) != 0 || reader.read(RecordOp::GetFirst, 0) != 0) ::_exit(1);
@@ -250,7 +250,7 @@ TEST_F(RecordProcesses, ExitWithFilesOpenIsCleanAndDropsTheOpenTransaction) {
   EXPECT_EQ(walk(file, 0, true, 0, 2).size(), 3u);
 }
 
-TEST_F(RecordProcesses, ChildOfAnOpenFileLeavesTheParentsFileAndLocksAlone) {
+TEST_P(RecordProcesses, ChildOfAnOpenFileLeavesTheParentsFileAndLocksAlone) {
   RecordFile file;
   ASSERT_EQ(file.open(path), 0);
   ASSERT_EQ(file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20"), 0);
@@ -268,6 +268,8 @@ TEST_F(RecordProcesses, ChildOfAnOpenFileLeavesTheParentsFileAndLocksAlone) {
   EXPECT_EQ(file.read(RecordOp::GetNext, 0), 0);
   EXPECT_EQ(file.data.substr(0, 2), "30");
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, RecordProcesses, BOTH_BACKENDS);
 
 }  // namespace
 

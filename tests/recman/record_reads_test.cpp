@@ -10,15 +10,11 @@
 
 namespace {
 
-class RecordReads : public ::testing::Test {
- protected:
-  void TearDown() override { EXPECT_EQ(resetRecordManager(), 0); }
-  TempDir dir;
-};
+class RecordReads : public RecordFileTest<Backend> {};
 
 std::string le16(uint16_t value) { return {char(value & 0xff), char(value >> 8)}; }
 
-TEST_F(RecordReads, CreateOpenInsertAndWalkBothWays) {
+TEST_P(RecordReads, CreateOpenInsertAndWalkBothWays) {
   std::string path = dir.file("plain.dat");
   ASSERT_EQ(createFile(path, creationData(20, {{{1, 4, 0}}})), 0);
   RecordFile file;
@@ -44,10 +40,10 @@ struct OrderCase {
   std::string collation;
 };
 
-class KeyOrder : public RecordReads, public ::testing::WithParamInterface<OrderCase> {};
+class KeyOrder : public RecordFileTest<std::tuple<Backend, OrderCase>> {};
 
 TEST_P(KeyOrder, WalksInKeyOrder) {
-  const OrderCase& c = GetParam();
+  const OrderCase& c = std::get<1>(GetParam());
   std::string path = dir.file("order.dat");
   ASSERT_EQ(createFile(path, creationData(12, c.keys, c.collation)), 0);
   RecordFile file;
@@ -64,7 +60,7 @@ TEST_P(KeyOrder, WalksInKeyOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Segments, KeyOrder,
-    ::testing::Values(
+    BOTH_BACKENDS_WITH(
         OrderCase{"String", {{{1, 3, 0}}}, {"b", "a", "B", "ab"}, "2130"},
         OrderCase{"BinaryLittleEndian",
                   {{{1, 2, SegmentFlag::Binary}}},
@@ -82,21 +78,21 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"TwoSegmentsStringThenBinary",
                   {{{3, 1, 0}, {1, 2, SegmentFlag::Binary}}},
                   {le16(2) + "a", le16(1) + "b", le16(1) + "a", le16(256) + "a"},
-                  "2031"}),
-    [](const auto& param) { return std::string(param.param.name); });
+                  "2031"}));
 
 // Searches on a file with the string keys 10, 20, 20, 30 (duplicates allowed).
 struct SearchCase {
+  const char* name;
   int16_t operation;
   std::string key;
   int16_t status;
   std::string found;  // the key of the record read, then its insertion tag
 };
 
-class Searches : public RecordReads, public ::testing::WithParamInterface<SearchCase> {};
+class Searches : public RecordFileTest<std::tuple<Backend, SearchCase>> {};
 
 TEST_P(Searches, FindTheRightRecordOrLeaveBuffersAlone) {
-  const SearchCase& c = GetParam();
+  const SearchCase& c = std::get<1>(GetParam());
   std::string path = dir.file("search.dat");
   ASSERT_EQ(createFile(path, creationData(4, {{{1, 2, SegmentFlag::Duplicates}}})), 0);
   RecordFile file;
@@ -121,20 +117,20 @@ TEST_P(Searches, FindTheRightRecordOrLeaveBuffersAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Operations, Searches,
-    ::testing::Values(SearchCase{RecordOp::GetEqual, "20", 0, "20a"},
-                      SearchCase{RecordOp::GetEqual, "25", RecordStatus::KeyNotFound, ""},
-                      SearchCase{RecordOp::GetEqual, "99", RecordStatus::KeyNotFound, ""},
-                      SearchCase{RecordOp::GetGreater, "20", 0, "30c"},
-                      SearchCase{RecordOp::GetGreater, "30", RecordStatus::EndOfFile, ""},
-                      SearchCase{RecordOp::GetGreaterOrEqual, "20", 0, "20a"},
-                      SearchCase{RecordOp::GetGreaterOrEqual, "11", 0, "20a"},
-                      SearchCase{RecordOp::GetLess, "20", 0, "10b"},
-                      SearchCase{RecordOp::GetLess, "10", RecordStatus::EndOfFile, ""},
-                      SearchCase{RecordOp::GetLessOrEqual, "20", 0, "20d"},
-                      SearchCase{RecordOp::GetLessOrEqual, "29", 0, "20d"},
-                      SearchCase{RecordOp::GetLessOrEqual, "0", RecordStatus::EndOfFile, ""}));
+    BOTH_BACKENDS_WITH(SearchCase{"EqualFound", RecordOp::GetEqual, "20", 0, "20a"},
+                       SearchCase{"EqualBetween", RecordOp::GetEqual, "25", RecordStatus::KeyNotFound, ""},
+                       SearchCase{"EqualBeyond", RecordOp::GetEqual, "99", RecordStatus::KeyNotFound, ""},
+                       SearchCase{"GreaterFound", RecordOp::GetGreater, "20", 0, "30c"},
+                       SearchCase{"GreaterAtEnd", RecordOp::GetGreater, "30", RecordStatus::EndOfFile, ""},
+                       SearchCase{"GreaterOrEqualFirstDuplicate", RecordOp::GetGreaterOrEqual, "20", 0, "20a"},
+                       SearchCase{"GreaterOrEqualBetween", RecordOp::GetGreaterOrEqual, "11", 0, "20a"},
+                       SearchCase{"LessFound", RecordOp::GetLess, "20", 0, "10b"},
+                       SearchCase{"LessAtStart", RecordOp::GetLess, "10", RecordStatus::EndOfFile, ""},
+                       SearchCase{"LessOrEqualLastDuplicate", RecordOp::GetLessOrEqual, "20", 0, "20d"},
+                       SearchCase{"LessOrEqualBetween", RecordOp::GetLessOrEqual, "29", 0, "20d"},
+                       SearchCase{"LessOrEqualBelowAll", RecordOp::GetLessOrEqual, "0", RecordStatus::EndOfFile, ""}));
 
-TEST_F(RecordReads, StepsContinueFromEverySearchAndFromGetDirect) {
+TEST_P(RecordReads, StepsContinueFromEverySearchAndFromGetDirect) {
   std::string path = dir.file("steps.dat");
   ASSERT_EQ(createFile(path, creationData(6, {{{1, 2, 0}}, {{4, 2, SegmentFlag::Duplicates}}})),
             0);
@@ -171,7 +167,7 @@ TEST_F(RecordReads, StepsContinueFromEverySearchAndFromGetDirect) {
   EXPECT_EQ(file.read(RecordOp::GetNext, 0), RecordStatus::InvalidKeyNumber);
 }
 
-TEST_F(RecordReads, PositioningStatuses) {
+TEST_P(RecordReads, PositioningStatuses) {
   std::string path = dir.file("pos.dat");
   ASSERT_EQ(createFile(path, creationData(4, {{{1, 2, 0}}})), 0);
   RecordFile file;
@@ -194,7 +190,7 @@ TEST_F(RecordReads, PositioningStatuses) {
   EXPECT_EQ(file.position(), position);  // a failed step keeps the place
 }
 
-TEST_F(RecordReads, ShortDataBufferCutsTheRecordAndStillReads) {
+TEST_P(RecordReads, ShortDataBufferCutsTheRecordAndStillReads) {
   std::string path = dir.file("short.dat");
   ASSERT_EQ(createFile(path, creationData(10, {{{1, 2, 0}}})), 0);
   RecordFile file;
@@ -210,5 +206,7 @@ TEST_F(RecordReads, ShortDataBufferCutsTheRecordAndStillReads) {
   EXPECT_EQ(file.getDirect(position, 0, 4), RecordStatus::DataBufferTooShort);
   EXPECT_EQ(file.data, "bb34");
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, RecordReads, BOTH_BACKENDS);
 
 }  // namespace

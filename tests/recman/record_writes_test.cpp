@@ -6,13 +6,13 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "platform/files.h"
 #include "record_file_fixture.h"
 
 namespace {
 
-class RecordWrites : public ::testing::Test {
+class RecordWrites : public RecordFileTest<Backend> {
  protected:
-  void TearDown() override { EXPECT_EQ(resetRecordManager(), 0); }
   // Key 0: bytes 1-2 unique; key 1: bytes 4-5, duplicates allowed.
   void makeFile(RecordFile& file) {
     path = dir.file("w.dat");
@@ -20,7 +20,6 @@ class RecordWrites : public ::testing::Test {
               0);
     ASSERT_EQ(file.open(path), 0);
   }
-  TempDir dir;
   std::string path;
 };
 
@@ -29,17 +28,7 @@ uint32_t le32At(const std::string& bytes, size_t at) {
   return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
-std::string shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[256];
-  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
-TEST_F(RecordWrites, InsertUpdateDeleteKeepKeysAndCounts) {
+TEST_P(RecordWrites, InsertUpdateDeleteKeepKeysAndCounts) {
   RecordFile file;
   makeFile(file);
   ASSERT_EQ(file.insert("10 aa..."), 0);
@@ -73,7 +62,7 @@ TEST_F(RecordWrites, InsertUpdateDeleteKeepKeysAndCounts) {
   EXPECT_EQ(file.getDirect(twenty, 0), RecordStatus::InvalidPositioning);
 }
 
-TEST_F(RecordWrites, StatDescribesTheFileInTheCreationLayout) {
+TEST_P(RecordWrites, StatDescribesTheFileInTheCreationLayout) {
   path = dir.file("stat.dat");
   std::string creation =
       creationData(30, {{{1, 2, SegmentFlag::Binary}}, {{5, 3, SegmentFlag::Duplicates},
@@ -125,7 +114,7 @@ TEST_F(RecordWrites, StatDescribesTheFileInTheCreationLayout) {
   EXPECT_EQ(cut.substr(0, 16), bytes.substr(0, 16));
 }
 
-TEST_F(RecordWrites, TransactionCommitsAllOrNothing) {
+TEST_P(RecordWrites, TransactionCommitsAllOrNothing) {
   RecordFile file;
   makeFile(file);
   ASSERT_EQ(file.insert("00 xx..."), 0);
@@ -160,7 +149,7 @@ TEST_F(RecordWrites, TransactionCommitsAllOrNothing) {
   EXPECT_EQ(again.recordCount(), 3u);
 }
 
-TEST_F(RecordWrites, ArgumentStatuses) {
+TEST_P(RecordWrites, ArgumentStatuses) {
   RecordFile file;
   makeFile(file);
   std::string buffer(1536, ' ');
@@ -202,7 +191,7 @@ TEST_F(RecordWrites, ArgumentStatuses) {
             RecordStatus::InvalidOperation);
 }
 
-TEST_F(RecordWrites, ReadOnlyOpenRefusesWrites) {
+TEST_P(RecordWrites, ReadOnlyOpenRefusesWrites) {
   RecordFile file;
   makeFile(file);
   ASSERT_EQ(file.insert("10 aa..."), 0);
@@ -214,7 +203,7 @@ TEST_F(RecordWrites, ReadOnlyOpenRefusesWrites) {
   EXPECT_EQ(reader.remove(), RecordStatus::AccessDenied);
 }
 
-TEST_F(RecordWrites, CreateReplacesOnlyWhenAskedAndWhenNobodyHasTheFile) {
+TEST_P(RecordWrites, CreateReplacesOnlyWhenAskedAndWhenNobodyHasTheFile) {
   RecordFile file;
   makeFile(file);
   ASSERT_EQ(file.insert("10 aa..."), 0);
@@ -229,19 +218,32 @@ TEST_F(RecordWrites, CreateReplacesOnlyWhenAskedAndWhenNobodyHasTheFile) {
   EXPECT_EQ(bytes, other);
 }
 
-TEST_F(RecordWrites, FileIsReadableWithTheSqliteShell) {
+// What the engine stored, read back with the back end's own shell.
+TEST_P(RecordWrites, StoredDataAreReadableWithTheDatabaseShell) {
   RecordFile file;
   makeFile(file);
   ASSERT_EQ(file.insert("20 bb..."), 0);
   ASSERT_EQ(file.insert("10 aa..."), 0);
   ASSERT_EQ(file.close(), 0);
-  EXPECT_EQ(shell("sqlite3 '" + path + "' 'SELECT position, data FROM records ORDER BY 1'"),
+  if (dir.backend() == Backend::Files) {
+    EXPECT_EQ(shell("sqlite3 '" + path + "' 'SELECT position, data FROM records ORDER BY 1'"),
+              "1|20 bb...\n2|10 aa...\n");
+    EXPECT_EQ(shell("sqlite3 '" + path + "' 'SELECT hex(value), position FROM key_0'"),
+              "3130|2\n3230|1\n");
+    EXPECT_EQ(shell("sqlite3 '" + path + "' 'PRAGMA journal_mode; SELECT record_count FROM "
+                    "record_file; PRAGMA integrity_check'"),
+              "wal\n2\nok\n");
+    return;
+  }
+  EXPECT_FALSE(fileExists(path));  // the installation keeps its files on the server
+  EXPECT_EQ(dir.psql("SELECT position, convert_from(data, 'UTF8') FROM w ORDER BY 1"),
             "1|20 bb...\n2|10 aa...\n");
-  EXPECT_EQ(shell("sqlite3 '" + path + "' 'SELECT hex(value), position FROM key_0'"),
+  EXPECT_EQ(dir.psql("SELECT encode(key_0, 'hex'), position FROM w ORDER BY key_0"),
             "3130|2\n3230|1\n");
-  EXPECT_EQ(shell("sqlite3 '" + path + "' 'PRAGMA journal_mode; SELECT record_count FROM "
-                  "record_file; PRAGMA integrity_check'"),
-            "wal\n2\nok\n");
+  EXPECT_EQ(dir.psql("SELECT record_count, distinct_values FROM kiv_record_files"),
+            "2|{2,2}\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, RecordWrites, BOTH_BACKENDS);
 
 }  // namespace
