@@ -72,6 +72,13 @@ std::vector<Command> buildCommands() {
        "  --date YYYYMMDD              the session date (default today)\n"
        "Start the module on it with KIVROOT=DIR/ KIVTMP=DIR/SESSIO/ (see scripts/run-demo).\n",
        {1, 0, {"properties", "apartments-per-property", "vacant", "seed", "date"}}, runDemo},
+      {"init", "DIR",
+       "Makes an empty installation in DIR (a new or empty directory): the files of the\n"
+       "dist/ tree (forms, locale, help, description files), an empty record file\n"
+       "DADES/NAME.dat for every description file ddf/NAME.xdf, and Quon.ini with every\n"
+       "key commented out at its default. Fill the record files with `import` or `load`;\n"
+       "each session needs its own directory (KIVTMP) with QuonTerm.ini and Sessio.ini.\n",
+       {1, 0, {}}, runInit},
   };
 }
 

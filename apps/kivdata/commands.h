@@ -34,3 +34,4 @@ int runImport(const ParsedArguments& arguments);
 int runExport(const ParsedArguments& arguments);
 int runLock(const ParsedArguments& arguments);
 int runDemo(const ParsedArguments& arguments);
+int runInit(const ParsedArguments& arguments);

@@ -6,6 +6,7 @@
 #include "code_page_text.h"
 #include "commands.h"
 #include "demo_data.h"
+#include "installation_tree.h"
 #include "platform/files.h"
 #include "record_file.h"
 
@@ -17,32 +18,6 @@ const char* const kCompanyName = "Administraci\xC3\xB3 de Finques Hortal, S.L.";
 const char* const kMenuTitle = "LLISTAT DE DEPARTAMENTS BUITS";
 // Colour scheme: white on blue, yellow on blue, black on grey, white on red, black on cyan.
 const char* const kColours = "15011401000715040003";
-
-std::string executableDirectory() {
-  std::error_code error;
-  fs::path exe = fs::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : exe.parent_path().string();
-}
-
-// The dist/ tree: installed beside the program, or the source tree it was built from.
-bool findDistTree(fs::path& dist, std::string& problem) {
-  std::vector<fs::path> candidates;
-  std::string exeDir = executableDirectory();
-  if (!exeDir.empty()) {
-    candidates.push_back(fs::path(exeDir) / ".." / "share" / "hortelix" / "dist");
-    candidates.push_back(fs::path(exeDir) / "dist");
-  }
-  candidates.push_back(fs::path(KIV_SOURCE_DIR) / "dist");
-  for (const fs::path& candidate : candidates) {
-    if (isDirectory(candidate.string() + "/ddf")) {
-      dist = candidate.lexically_normal();
-      return true;
-    }
-  }
-  problem = "cannot find the dist/ tree with its ddf/ description files; looked in";
-  for (const fs::path& candidate : candidates) problem += " " + candidate.lexically_normal().string();
-  return false;
-}
 
 bool validDate(const std::string& text) {
   long long number;
@@ -162,14 +137,8 @@ bool fillRecordFile(const fs::path& dir, const TableLayout& layout,
 
 bool makeInstallation(const fs::path& dir, const DemoOptions& options, const std::string& date,
                       std::string& summary, std::string& problem) {
-  fs::path dist;
-  if (!findDistTree(dist, problem)) return false;
+  if (!copyDistTree(dir, problem)) return false;
   std::error_code error;
-  fs::copy(dist, dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
-  if (error) {
-    problem = "cannot copy " + dist.string() + " to " + dir.string() + ": " + error.message();
-    return false;
-  }
   fs::create_directories(dir / "DADES", error);
   DemoTables tables = makeDemoTables(options);
   const std::vector<FieldValues>* rows[] = {&tables.properties, &tables.apartments,
@@ -208,20 +177,12 @@ int runDemo(const ParsedArguments& arguments) {
   options.seed = static_cast<uint64_t>(seed);
 
   fs::path dir = arguments.positional[0];
-  std::error_code error;
-  bool existed = fs::exists(dir, error);
-  if (existed && (!fs::is_directory(dir, error) || !fs::is_empty(dir, error)))
-    return commandFailed("demo", dir.string() + " exists and is not an empty directory");
-  if (!existed && !fs::create_directories(dir, error))
-    return commandFailed("demo", "cannot make " + dir.string() + ": " + error.message());
+  bool existed = false;
+  if (!prepareTargetDirectory(dir, existed, problem)) return commandFailed("demo", problem);
 
   std::string summary;
   if (!makeInstallation(dir, options, date, summary, problem)) {
-    // Leave nothing half made: scripts take an existing directory for a finished one.
-    std::vector<fs::path> made;
-    for (const auto& entry : fs::directory_iterator(dir, error)) made.push_back(entry.path());
-    for (const fs::path& path : made) fs::remove_all(path, error);
-    if (!existed) fs::remove(dir, error);
+    removeUnfinishedTree(dir, existed);
     return commandFailed("demo", problem);
   }
   commandDone("made the demo installation " + dir.string() + ": " + summary);

@@ -1,0 +1,97 @@
+// The system as an administrator gets it: the programs installed by `cmake --install` into
+// a temporary prefix, and installations made by the installed kivdata, with a small set of
+// properties, apartments and receipt concepts imported from CSV.
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <string>
+#include <vector>
+
+// The prefix this build was installed into (once per test program, removed at its end);
+// empty when the install failed, with installProblem() saying why.
+const std::string& installedPrefix();
+const std::string& installProblem();
+// prefix + "/bin/" + name
+std::string installedProgram(const std::string& name);
+
+struct ProgramRun {
+  int exitCode = -1;  // -1: it did not start or end normally
+  std::string output, errors;
+};
+// Runs a program to its end with its standard input from /dev/null.
+ProgramRun runProgram(const std::vector<std::string>& argv);
+// The installed kivdata with these arguments.
+ProgramRun runKivdata(const std::vector<std::string>& arguments);
+
+// A program left running in the background, ended (SIGKILL) and reaped at the latest when
+// this is destroyed.
+class BackgroundProgram {
+ public:
+  BackgroundProgram() = default;
+  ~BackgroundProgram();
+  BackgroundProgram(const BackgroundProgram&) = delete;
+  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+  // Starts argv and waits up to timeoutMs for `line` at the start of a line of its standard
+  // output; false (the program ended) when it does not come.
+  bool startAndWaitForLine(const std::vector<std::string>& argv, const std::string& line,
+                           int timeoutMs);
+  bool running();
+  // Sends the signal and reaps the program.
+  void stop(int signalNumber);
+
+ private:
+  pid_t pid_ = -1;
+  int output_ = -1;
+};
+
+// The settings a login shell leaves on its terminal; the module must give them back as
+// they were.
+termios shellTerminalSettings();
+bool sameTerminalSettings(const termios& a, const termios& b);
+
+// Session languages with what the form shows (code page 850) and what the listing's
+// headings read as text output (UTF-8).
+struct SessionLanguage {
+  std::string code;
+  std::string fromLabel, toLabel, answerLabel;
+  std::string pageWord, title, numberHeading, addressHeading, rentHeading, restHeading;
+  std::string openFailure;  // the fatal message's text before the file name
+};
+const std::vector<SessionLanguage>& sessionLanguages();
+const SessionLanguage& sessionLanguage(const std::string& code);
+
+// The listing's session date, as the listing writes it with the settings of Quon.ini.
+constexpr const char* kSessionDate = "20240305";
+constexpr const char* kListedDate = "5/3/2024";
+constexpr const char* kCompanyName = "Finques Hortal, S.L.";
+
+class TestInstallation {
+ public:
+  explicit TestInstallation(const std::string& root) : root_(root) {}
+  // kivdata init, the properties, apartments and concepts imported, Quon.ini's keys for
+  // dates, amounts and the company set, and a session directory SESSIO in Catalan whose
+  // listings go to the text file listing().
+  bool make(std::string& problem);
+  // Rewrites the session's QuonTerm.ini for this language and output device.
+  bool useSession(const std::string& language, const std::string& device);
+
+  const std::string& root() const { return root_; }
+  std::string file(const std::string& name) const { return root_ + "/" + name; }
+  std::string sessionDir() const { return root_ + "/SESSIO"; }
+  std::string printFile() const { return sessionDir() + "/zideruva.tmp"; }
+  std::string listing() const { return root_ + "/listing.txt"; }
+  // KIVROOT, KIVTMP and KIVEXE for the installed programs.
+  std::vector<std::string> environment() const;
+
+ private:
+  std::string root_;
+};
+
+// The lines of a text listing, trailing blanks cut and the last empty lines dropped; a form
+// feed between pages stays at the start of its line.
+std::vector<std::string> listingLines(const std::string& text);
+// A listing line: each text starting at its column (1-based, counted in characters of the
+// UTF-8 text), trailing blanks cut.
+std::string placed(const std::vector<std::pair<size_t, std::string>>& texts);
