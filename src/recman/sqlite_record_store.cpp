@@ -555,8 +555,10 @@ int16_t SqliteRecordStore::seek(int key, SeekMode mode, const std::string& bound
   }
   resetCursor();
   sqlite3_stmt* statement = keyStatements_[size_t(key)].seek[int(mode)];
+  // A copy: the query stays open as the cursor while the caller's bound changes, and SQLite
+  // may compare rows with the bound at every step.
   if (mode != SeekMode::First && mode != SeekMode::Last)
-    sqlite3_bind_blob(statement, 1, bound.data(), int(bound.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(statement, 1, bound.data(), int(bound.size()), SQLITE_TRANSIENT);
   if (mode == SeekMode::After || mode == SeekMode::Before)
     sqlite3_bind_int64(statement, 2, boundPosition);
   status = stepRow(statement, key, found);
