@@ -1,5 +1,6 @@
 # Quick start: `make demo` builds and starts the module on a demo installation;
-# `make test` builds and runs every test.
+# `make test` builds and runs every test, with a throw-away PostgreSQL server for the tests
+# of the record manager's server back end (scripts/test-postgres-cluster).
 # `make sanitize` builds a second tree with the address and undefined-behaviour sanitizers
 # (clang, libFuzzer's coverage hooks in every object) and runs every test in it; `make fuzz`
 # builds the fuzz targets in that tree and runs each for FUZZ_SECONDS.
@@ -25,7 +26,7 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@scripts/test-postgres-cluster run -- sh -c 'cd $(BUILD) && ctest --output-on-failure -j $(JOBS)'
 
 demo: build
 	@scripts/run-demo $(BUILD) $(DEMO)
@@ -39,7 +40,7 @@ san-configure: deps
 
 sanitize: san-configure
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
-	@cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	@scripts/test-postgres-cluster run -- sh -c 'cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)'
 
 fuzz: san-configure
 	@cmake --build $(SAN_BUILD) -j $(JOBS) --target fuzz_targets

@@ -58,6 +58,19 @@ std::vector<Command> buildCommands() {
        "POSITION, for N seconds, then lets it go. Prints one line once the lock is held.\n"
        "For tests and drills of the programs that wait on locks.\n" + file,
        {1, 0, {"record", "seconds"}}, runLock},
+      {"copy", "FROM TO [--existing keep|replace]",
+       "Copies every record file of FROM into TO, each in one transaction: the same creation\n"
+       "data and every record at its position. FROM and TO are each a directory of record\n"
+       "files (the SQLite files *.dat, such as DADES of an installation) or the connection\n"
+       "string of a PostgreSQL database (\"host=db dbname=kiv\", \"postgresql://db/kiv\"), as\n"
+       "Servidor in section Dades of Quon.ini names it. FROM is never changed; a file of a\n"
+       "directory that is not a record file is skipped. A file that TO already holds stops the\n"
+       "copy (the files copied before it stay) unless --existing replace: then it is replaced,\n"
+       "when nobody has it open.\n"
+       "  --existing keep|replace   what to do with a file TO already holds (default keep)\n"
+       "To move an installation onto a server: kivdata copy DADES \"host=db dbname=kiv\", then\n"
+       "add \"Servidor=host=db dbname=kiv\" to section [Dades] of its Quon.ini.\n",
+       {2, 0, {"existing"}}, runCopy},
       {"demo", "DIR [--properties N] [--apartments-per-property N] [--vacant PERCENT] "
                "[--seed S] [--date YYYYMMDD]",
        "Makes a whole demo installation in DIR (a new or empty directory): the files of the\n"

@@ -34,4 +34,5 @@ int runImport(const ParsedArguments& arguments);
 int runExport(const ParsedArguments& arguments);
 int runLock(const ParsedArguments& arguments);
 int runDemo(const ParsedArguments& arguments);
+int runCopy(const ParsedArguments& arguments);
 int runInit(const ParsedArguments& arguments);
