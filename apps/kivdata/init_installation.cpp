@@ -37,6 +37,11 @@ const char* const kQuonIni[] = {
     "[Empresa]",
     "; The company name at the top of every page of a listing. Empty: none.",
     ";Nom=",
+    "",
+    "[Dades]",
+    "; The PostgreSQL database that keeps the record files, as a libpq connection string",
+    "; (host=... dbname=... user=...). Empty: each record file is an SQLite file under DADES.",
+    ";Servidor=",
 };
 
 bool writeQuonIni(const fs::path& dir, std::string& problem) {
