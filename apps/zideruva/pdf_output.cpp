@@ -12,7 +12,13 @@
 #include <cairo-pdf.h>
 #include <cairo.h>
 
-#if defined(__SANITIZE_ADDRESS__)
+// gcc says it builds with the address sanitizer by __SANITIZE_ADDRESS__, clang by a feature.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KIV_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(KIV_ADDRESS_SANITIZER)
 // Fontconfig keeps a pattern of the font cairo asked for until the process ends; the leak
 // checker of sanitizer builds is told it is not ours.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

@@ -31,6 +31,7 @@ volatile sig_atomic_t resizeNotice = 0;
 volatile sig_atomic_t repaintNotice = 0;
 int noticePipe[2] = {-1, -1};
 void (*exitHook)() = nullptr;
+void (*volatile fatalSignalCleanup)() = nullptr;
 std::terminate_handler previousTerminate = nullptr;
 
 void writeAll(int fd, const char* bytes, size_t length) {
@@ -66,6 +67,7 @@ void raiseAgain(int signal) {
 
 void onFatalSignal(int signal) {
   int keep = errno;
+  if (void (*cleanup)() = fatalSignalCleanup) cleanup();
   giveTerminalBack();
   if (recorded) tcflush(saved.fd, TCIFLUSH);
   errno = keep;
@@ -187,6 +189,8 @@ void takeTerminalAgain() {
 void setTerminalActive(bool on) { active = on ? 1 : 0; }
 
 void setTerminalExitHook(void (*hook)()) { exitHook = hook; }
+
+void setFatalSignalCleanup(void (*cleanup)()) { fatalSignalCleanup = cleanup; }
 
 int terminalNoticeFd() { return noticePipe[0]; }
 

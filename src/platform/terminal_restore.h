@@ -34,6 +34,11 @@ void setTerminalActive(bool active);
 // Runs at a normal end in place of giveTerminalBack (the console's orderly stop).
 void setTerminalExitHook(void (*hook)());
 
+// Runs first when a signal ends the process (before the terminal is given back), for the
+// files that must not be left as the run had them; async-signal-safe calls only. Nothing
+// when nullptr.
+void setFatalSignalCleanup(void (*cleanup)());
+
 // A descriptor that becomes readable when a notice is pending: include it in the poll of
 // a wait so a resize or a repaint is seen at once. -1 before the first setTerminalRestore.
 int terminalNoticeFd();

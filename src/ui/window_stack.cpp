@@ -1,13 +1,20 @@
 #include "ui/window_stack.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <vector>
 
 #include "core/session_settings.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/terminal_restore.h"
 #include "ui/screen.h"
 
 int16_t windowDepth = 0;
@@ -32,6 +39,38 @@ struct OpenedWindow {
   int64_t recordEnd = 0;
 };
 std::vector<OpenedWindow> openedWindows;
+
+// What a signal that ends the run must undo: this run's records are in the stack file,
+// which held only the free position kept here (5: no record, the file goes) before them.
+// The path is resolved beforehand; the handler only opens, writes and unlinks.
+struct RunRecords {
+  char path[4096] = {};
+  char freePosition[4] = {};
+  bool removeFile = false;
+};
+RunRecords runRecords;
+volatile sig_atomic_t runHasRecords = 0;
+
+void dropRunRecords() {
+  if (!runHasRecords) return;
+  runHasRecords = 0;
+  const int keep = errno;
+  if (runRecords.removeFile) {
+    ::unlink(runRecords.path);
+  } else {
+    const int fd = ::open(runRecords.path, O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+      [[maybe_unused]] ssize_t written = ::pwrite(fd, runRecords.freePosition, 4, 0);
+      ::close(fd);
+    }
+  }
+  errno = keep;
+}
+
+bool anySaved() {
+  return std::any_of(openedWindows.begin(), openedWindows.end(),
+                     [](const OpenedWindow& w) { return w.saved; });
+}
 
 std::string digits(int value, int width) {
   std::string text(width, '0');
@@ -164,6 +203,19 @@ std::optional<RecordPlace> recordFromFile(const std::string& data) {
   return RecordPlace{end - *length, end};
 }
 
+// Before the run's first record goes into the file: how to give the file back should a
+// signal end the run with windows open.
+void rememberRunStart(const std::string& name, int64_t freePosition) {
+  const std::string path = resolvePath(name);
+  if (path.size() >= sizeof runRecords.path) return;  // left as it is, as before
+  runHasRecords = 0;
+  std::memcpy(runRecords.path, path.c_str(), path.size() + 1);
+  const std::string position = littleEndian32(freePosition);
+  std::memcpy(runRecords.freePosition, position.data(), 4);
+  runRecords.removeFile = freePosition <= EmptyFreePosition;
+  setFatalSignalCleanup(dropRunRecords);
+}
+
 }  // namespace
 
 std::string windowStackFileName() { return sessionSettings.tempDir + "WinPush.tmp"; }
@@ -189,6 +241,7 @@ bool openWindow(int16_t top, int16_t left, int16_t bottom, int16_t right) {
     }
     const std::string record = windowRecord(entry.own);
     const int64_t start = freePosition - 1;
+    if (!anySaved()) rememberRunStart(name, freePosition);
     entry.saved = writeAt(file, start, record) &&
                   writeAt(file, 0, littleEndian32(freePosition + record.size()));
     entry.recordStart = start;
@@ -196,6 +249,7 @@ bool openWindow(int16_t top, int16_t left, int16_t bottom, int16_t right) {
     std::fclose(file);
   }
   openedWindows.push_back(entry);
+  runHasRecords = anySaved() ? 1 : 0;
   windowBox = entry.own;
   ++windowDepth;
   return true;
@@ -206,6 +260,8 @@ void closeWindow() {
   if (!openedWindows.empty()) {
     entry = openedWindows.back();
     openedWindows.pop_back();
+    // Once the run's last record is closed, the file is as the run found it.
+    runHasRecords = anySaved() ? 1 : 0;
     if (!entry->opened) return;  // pairs with a refused open
   }
   // A window opened in this run always gives back the box below it and its depth.
@@ -265,4 +321,5 @@ void resetWindowStack() {
   windowDepth = 0;
   windowBox = WindowBox{};
   openedWindows.clear();
+  runHasRecords = 0;
 }

@@ -10,6 +10,8 @@
 // total length as 5 digits. Numbers are zero-padded decimal digits keeping their last
 // digits, so boxes with a coordinate above 99 cannot be stored and are refused.
 // Closing only moves the free position back; the file goes when the stack is empty.
+// A signal that ends the run while its windows are open gives the file back as the run
+// found it (the windows of the program that started this one stay in it).
 #pragma once
 
 #include <cstdint>
