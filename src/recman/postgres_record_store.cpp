@@ -175,6 +175,8 @@ class PostgresLoader : public RecordLoader {
                                }) +
                         "]::bigint[] WHERE name = $1",
                     {PgParam::text(name_)}, {PgText});
+    // Statistics for the planner at once, rather than whenever the server gets to it.
+    if (status == RecordStatus::Success) status = exec("ANALYZE " + table_);
     if (status == RecordStatus::Success) status = exec("COMMIT");
     session_.close();  // an unfinished load is rolled back with the session
     return status;
@@ -567,11 +569,14 @@ int16_t PostgresRecordStore::deliverRow(int key, const CachedRow& row, FoundReco
   return RecordStatus::Success;
 }
 
-int16_t PostgresRecordStore::fetch(int key, const Place& from, bool ascending, bool extend) {
+// Fetches a batch of rows from `from` on, in the direction of the read. `join`: the batch
+// starts right beyond the window's edge and joins it; otherwise it replaces the window.
+// `grow`: a scan, whose batches grow; any other read starts small.
+int16_t PostgresRecordStore::fetch(int key, const Place& from, bool ascending, bool join,
+                                   bool grow) {
   Window& window = windows_[size_t(key)];
-  // A scan grows its batches; any other read starts small.
-  window.batchSize = extend ? std::min(std::max(window.batchSize, FirstBatch) * 4, LargestBatch)
-                            : FirstBatch;
+  window.batchSize = grow ? std::min(std::max(window.batchSize, FirstBatch) * 4, LargestBatch)
+                          : FirstBatch;
   int limit = window.batchSize;
   PgStatement* statements = keyStatements_[size_t(key)].seek;
   std::vector<PgParam> parameters;
@@ -623,7 +628,7 @@ int16_t PostgresRecordStore::fetch(int key, const Place& from, bool ascending, b
     edge.sortForm.assign(reinterpret_cast<const char*>(last.sortForm), size_t(last.sortLength));
     edge.position = last.position;
   }
-  bool keep = extend && window.valid && window.rows.size() + fetched.size() <= WindowRows;
+  bool keep = join && window.valid && window.rows.size() + fetched.size() <= WindowRows;
   if (!keep) {
     window.rows.clear();
     window.batches.clear();
@@ -670,7 +675,7 @@ int16_t PostgresRecordStore::seek(int key, SeekMode mode, const std::string& bou
   for (int round = 0; round < 3; ++round) {
     Window& window = windows_[size_t(key)];
     Place from = target;
-    bool extend = false;
+    bool join = false;
     if (window.valid && compareViews(view(window.low), wanted) <= 0 &&
         compareViews(wanted, view(window.high)) <= 0) {
       auto& rows = window.rows;
@@ -693,11 +698,9 @@ int16_t PostgresRecordStore::seek(int key, SeekMode mode, const std::string& bou
         from = window.low;
         from.position = std::max<int64_t>(from.position - 1, 0);
       }
-      extend = true;  // nothing lies between the target and the window's edge
-    } else {
-      extend = step;
+      join = true;  // nothing lies between the target and the window's edge
     }
-    int16_t status = fetch(key, from, ascending, extend);
+    int16_t status = fetch(key, from, ascending, join, join || step);
     if (status != RecordStatus::Success) return status;
   }
   return RecordStatus::IoError;

@@ -84,9 +84,7 @@ class PostgresRecordStore : public RecordStore {
     Place low, high;
     std::vector<CachedRow> rows;  // in key order
     std::vector<PgResult> batches;
-    int batchSize = 0;
-    Place lastEdge;  // where the last batch ended, kept across snapshots
-    bool lastAscending = true;
+    int batchSize = 0;  // of the last batch; kept across snapshots, so a scan goes on growing
   };
 
   int16_t validate(const std::string& name);
@@ -94,7 +92,7 @@ class PostgresRecordStore : public RecordStore {
   void buildStatements();
   void ensureRead();
   void dropCaches();
-  int16_t fetch(int key, const Place& from, bool ascending, bool extend);
+  int16_t fetch(int key, const Place& from, bool ascending, bool join, bool grow);
   int16_t lookUp(int key, const Place& target, bool ascending, FoundRecord& found, bool& known);
   int16_t deliverRow(int key, const CachedRow& row, FoundRecord& found);
   int16_t write(PgStatement& statement, std::vector<PgParam> parameters, bool inTransaction,

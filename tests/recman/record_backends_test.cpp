@@ -114,6 +114,21 @@ TEST_P(BackEnds, LongWalksAndTurnsFollowKeyOrder) {
                               [&](const std::string& record) { return record[4] == letter; });
     EXPECT_EQ(seen, std::vector<std::string>(first, byLetter.end())) << letter;
   }
+  // Placed by position far from the rows read so far (a fresh open has read none), then
+  // stepping, and searching in between.
+  std::vector<std::string> byNumber0 = inOrder(0);
+  RecordFile fresh;
+  ASSERT_EQ(fresh.open(path), 0);
+  ASSERT_EQ(fresh.read(RecordOp::GetFirst, 0), 0);
+  auto far = std::find_if(rows.begin(), rows.end(),
+                          [&](const Row& row) { return padded(recordOf(row)) == byNumber0[900]; });
+  ASSERT_EQ(fresh.getDirect(far->position, 0), 0);
+  ASSERT_EQ(fresh.read(RecordOp::GetNext, 0), 0);
+  EXPECT_EQ(fresh.data, byNumber0[901]);
+  ASSERT_EQ(fresh.read(RecordOp::GetEqual, 0, byNumber0[100].substr(0, 4)), 0);
+  EXPECT_EQ(fresh.data, byNumber0[100]);
+  ASSERT_EQ(fresh.read(RecordOp::GetNext, 0), 0);
+  EXPECT_EQ(fresh.data, byNumber0[101]);
   // Searches for every 37th number and between numbers, after a long scan.
   std::vector<std::string> byNumber = inOrder(0);
   std::vector<uint32_t> numbers;
