@@ -146,18 +146,19 @@ class FaultRun : public ::testing::Test {
     for (const char* name : {"FinquesV", "DepartaV", "TVRebut"})
       EXPECT_TRUE(runKivdata({"lock", root() + "/DADES/" + name, "--seconds", "0"})) << name;
   }
-  // A complete run: the listing written through the print program, which shows the range's
-  // vacant apartments.
-  void expectAWholeListing() {
+  // A complete run: the listing of the whole range, written through the print program.
+  std::string runListing() {
     removeFile(listing());
     VtermScreen terminal(25, 80);
     startAtTheForm(terminal);
     confirmForm(terminal);
-    ASSERT_TRUE(terminal.waitUntil([&] { return fileExists(listing()); }, 120000))
+    EXPECT_TRUE(terminal.waitUntil([&] { return fileExists(listing()); }, 120000))
         << terminal.screenText();
     endAtTheForm(terminal);
-    EXPECT_NE(readFileBytes(listing()).value_or("").find("LLISTAT DE DEPARTAMENTS BUITS"),
-              std::string::npos);
+    return readFileBytes(listing()).value_or("");
+  }
+  void expectAWholeListing() {
+    EXPECT_NE(runListing().find("LLISTAT DE DEPARTAMENTS BUITS"), std::string::npos);
   }
 
   TempDir dir;
@@ -260,6 +261,47 @@ TEST_F(FaultRun, SignalEndsTheRunAndGivesEverythingBack) {
     removeFile(printFile);
   }
   expectAWholeListing();
+}
+
+// A record file deleted, or replaced by another one, while the form waits: the module
+// goes on with the file it opened, and the listing holds exactly the vacant apartments of
+// the file as it was. The next run reads the new file, or a deleted one made anew, empty,
+// from its description file.
+TEST_F(FaultRun, RecordFileDeletedOrReplacedWhileTheModuleRuns) {
+  struct Case {
+    const char* name;
+    bool replace;
+  } cases[] = {{"deleted", false}, {"replaced", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    makeInstallation();
+    const std::string apartments = root() + "/DADES/DepartaV.dat";
+    // The listing of the untouched installation, to compare with.
+    const std::string before = runListing();
+    ASSERT_NE(before.find("LLISTAT DE DEPARTAMENTS BUITS"), std::string::npos);
+    removeFile(listing());
+
+    VtermScreen terminal(25, 80);
+    startAtTheForm(terminal);
+    if (c.replace) {
+      const std::string other = dir.file("other");
+      ASSERT_TRUE(runKivdata({"demo", other, "--seed", "9", "--properties", "12", "--vacant", "50",
+                              "--date", "20240305"}));
+      ASSERT_EQ(::rename((other + "/DADES/DepartaV.dat").c_str(), apartments.c_str()), 0);
+    } else {
+      ASSERT_TRUE(removeFile(apartments));
+    }
+    confirmForm(terminal);
+    ASSERT_TRUE(terminal.waitUntil([&] { return fileExists(listing()); }, 120000))
+        << terminal.screenText();
+    endAtTheForm(terminal);
+    expectTerminalGivenBack(terminal);
+    EXPECT_EQ(readFileBytes(listing()).value_or(""), before);
+
+    EXPECT_NE(runListing(), before);
+    EXPECT_TRUE(fileExists(apartments));
+    std::filesystem::remove_all(root());
+  }
 }
 
 // A run killed outright (no handler runs) leaves its window record in the stack file. The
