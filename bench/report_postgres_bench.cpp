@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -171,10 +172,24 @@ std::string serverInstallation(const Size& size, const std::string& filesRoot) {
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
     fs::create_directories(root + "/DADES");
     if (!kivdata({"copy", filesRoot + "/DADES", onSchema, "--existing", "replace"})) return "";
-    std::ofstream(root + "/Quon.ini", std::ios::binary | std::ios::app)
-        << "[Dades]\r\nServidor=" << onSchema << "\r\n";
+    // The key right after the section's header (the first one found counts), or a new section.
+    std::ifstream in(root + "/Quon.ini", std::ios::binary);
+    std::string quon((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string line = "Servidor=" + onSchema + "\r\n";
+    size_t section = quon.find("[Dades]\r\n");
+    if (section == std::string::npos) quon += "[Dades]\r\n" + line;
+    else quon.insert(section + 9, line);
+    std::ofstream(root + "/Quon.ini", std::ios::binary | std::ios::trunc) << quon;
   }
   return root;
+}
+
+// A record file made under DADES means the installation did not take the server.
+bool filesAppeared(const std::string& root) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(root + "/DADES", error))
+    if (entry.path().extension() == ".dat") return true;
+  return false;
 }
 
 void openSession(const std::string& root) {
@@ -220,6 +235,11 @@ void BM_VacancyReport(benchmark::State& state, Size size, bool onServer) {
     closePrintFile();
   }
   std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+  if (onServer && filesAppeared(root)) {
+    state.SkipWithError("the installation did not take its record files from the server");
+    closeSession();
+    return;
+  }
   secondsPerScan[size.apartments][onServer] = wall.count() / double(state.iterations());
   state.counters["apartments/s"] = benchmark::Counter(
       static_cast<double>(size.apartments) * double(state.iterations()), benchmark::Counter::kIsRate);
