@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -532,6 +533,10 @@ bool TerminalConsole::waitForInput(int timeoutMs) {
     pollfd fds[2] = {{inputClosed_ ? -1 : inputFd_, POLLIN, 0},
                      {isTerminal_ ? terminalNoticeFd() : -1, POLLIN, 0}};
     int n = poll(fds, 2, waitMs);
+    // A terminal that hangs up never gives input again, and reads of it end at once: the run
+    // ends as on SIGHUP, which the session's leader may have kept to itself (it ignores it,
+    // or it is not this process).
+    if (n > 0 && isTerminal_ && (fds[0].revents & (POLLHUP | POLLERR))) raise(SIGHUP);
     if (n > 0 && (fds[0].revents & POLLIN)) return true;
     if (n > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) inputClosed_ = true;
     if (n < 0 && errno != EINTR) return false;

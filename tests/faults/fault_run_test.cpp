@@ -263,6 +263,34 @@ TEST_F(FaultRun, SignalEndsTheRunAndGivesEverythingBack) {
   expectAWholeListing();
 }
 
+// The terminal goes away while the module waits at the form, and no hangup signal reaches
+// the module (the session's leader, here a shell, ignores it and waits): the module sees
+// its terminal end and ends as on a hangup, giving the stack file back to the caller.
+TEST_F(FaultRun, TerminalClosedWithoutAHangupSignalEndsTheRun) {
+  makeInstallation();
+  const std::string callerStack = callerWindowStack();
+  ASSERT_TRUE(writeFileBytes(session("WinPush.tmp"), callerStack));
+  VtermScreen terminal(25, 80);
+  ASSERT_TRUE(terminal.start(
+      {"/bin/sh", "-c", "trap '' HUP; \"$0\" & wait $!; echo \"ended $?\" > \"$1\"",
+       programPath("hortelix"), dir.file("ended")},
+      {"KIVROOT=" + root() + "/", "KIVTMP=" + root() + "/SESSIO/", "KIVEXE=" + binaryDir() + "/"},
+      root()));
+  ASSERT_TRUE(terminal.waitForText(std::string(kFirstLabel) + "1   ", 60000))
+      << terminal.screenText();
+  // The terminal's far side closes: /dev/null takes the descriptor's place in one step.
+  const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  ASSERT_GE(null, 0);
+  ASSERT_GE(::dup3(null, terminal.masterFd(), O_CLOEXEC), 0);
+  ::close(null);
+  const int status = terminal.waitForExit(30000);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(readFileBytes(dir.file("ended")).value_or(""), "ended " + std::to_string(128 + SIGHUP) + "\n");
+  const std::string stack = readFileBytes(session("WinPush.tmp")).value_or("");
+  EXPECT_EQ(freePositionOf(stack), freePositionOf(callerStack));
+  expectRecordFilesIntact();
+}
+
 // A record file deleted, or replaced by another one, while the form waits: the module
 // goes on with the file it opened, and the listing holds exactly the vacant apartments of
 // the file as it was. The next run reads the new file, or a deleted one made anew, empty,
