@@ -2,7 +2,7 @@
 // run: runVacancyReport (no screen) over the same installation of 100,000 or 1,000,000
 // apartments (10 % vacant, the range covering every property), once with its record files
 // as SQLite files and once with them as tables on a server over loopback. At the end the
-// ratio of the two wall times is printed for each size.
+// ratio of the two median wall times is printed for each size (5 runs of one scan each).
 //
 //   report_postgres_bench   builds each installation once with kivdata (found beside the
 //                           benchmark's build directory, or at $KIVDATA) as report_bench does,
@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -215,8 +216,13 @@ void closeSession() {
   clearRecordFileTable();
 }
 
-// Wall seconds per scan, by size and back end, for the ratio printed at the end.
-std::map<long, std::map<bool, double>> secondsPerScan;
+// Wall seconds of each run's scans, by size and back end, for the ratio printed at the end.
+std::map<long, std::map<bool, std::vector<double>>> secondsPerScan;
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
 
 void BM_VacancyReport(benchmark::State& state, Size size, bool onServer) {
   std::string root = filesInstallation(size);
@@ -240,7 +246,7 @@ void BM_VacancyReport(benchmark::State& state, Size size, bool onServer) {
     closeSession();
     return;
   }
-  secondsPerScan[size.apartments][onServer] = wall.count() / double(state.iterations());
+  secondsPerScan[size.apartments][onServer].push_back(wall.count() / double(state.iterations()));
   state.counters["apartments/s"] = benchmark::Counter(
       static_cast<double>(size.apartments) * double(state.iterations()), benchmark::Counter::kIsRate);
   state.SetLabel(std::string(onServer ? "postgres" : "sqlite") + " " +
@@ -251,16 +257,24 @@ void BM_VacancyReport(benchmark::State& state, Size size, bool onServer) {
 
 BENCHMARK_CAPTURE(BM_VacancyReport, sqlite_100000, Size{100000, 2000, 50}, false)
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 BENCHMARK_CAPTURE(BM_VacancyReport, postgres_100000, Size{100000, 2000, 50}, true)
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 BENCHMARK_CAPTURE(BM_VacancyReport, sqlite_1000000, Size{1000000, 5000, 200}, false)
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 BENCHMARK_CAPTURE(BM_VacancyReport, postgres_1000000, Size{1000000, 5000, 200}, true)
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 
 }  // namespace
 
@@ -270,9 +284,12 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   for (const auto& [apartments, scans] : secondsPerScan)
-    if (scans.count(false) && scans.count(true))
-      std::printf("%ld apartments: postgres %.2f s, sqlite %.2f s a scan, ratio %.2f\n",
-                  apartments, scans.at(true), scans.at(false), scans.at(true) / scans.at(false));
+    if (scans.count(false) && scans.count(true)) {
+      double server = median(scans.at(true)), files = median(scans.at(false));
+      std::printf("%ld apartments, median of %zu runs: postgres %.2f s, sqlite %.2f s a scan, "
+                  "ratio %.2f\n",
+                  apartments, scans.at(true).size(), server, files, server / files);
+    }
   stopServer();
   std::error_code error;
   if (!keepInstallations()) fs::remove_all(workDir(), error);

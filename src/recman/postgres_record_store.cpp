@@ -521,6 +521,8 @@ void PostgresRecordStore::ensureRead() {
 }
 
 void PostgresRecordStore::dropCaches() {
+  if (ahead_.valid) session_.dropAhead();
+  ahead_.valid = false;
   for (Window& window : windows_) {
     window.valid = false;
     window.rows.clear();
@@ -559,6 +561,11 @@ int compareViews(const PlaceView& a, const PlaceView& b) {
 
 }  // namespace
 
+bool PostgresRecordStore::samePlace(const Place& a, const Place& b) {
+  return a.infinity == b.infinity &&
+         (a.infinity != 0 || (a.position == b.position && a.sortForm == b.sortForm));
+}
+
 int16_t PostgresRecordStore::deliverRow(int key, const CachedRow& row, FoundRecord& found) {
   if (!row.data || row.sortLength != layout_.keys[size_t(key)].length)
     return RecordStatus::IoError;
@@ -575,31 +582,31 @@ int16_t PostgresRecordStore::deliverRow(int key, const CachedRow& row, FoundReco
 int16_t PostgresRecordStore::fetch(int key, const Place& from, bool ascending, bool join,
                                    bool grow) {
   Window& window = windows_[size_t(key)];
-  window.batchSize = grow ? std::min(std::max(window.batchSize, FirstBatch) * 4, LargestBatch)
-                          : FirstBatch;
-  int limit = window.batchSize;
-  PgStatement* statements = keyStatements_[size_t(key)].seek;
-  std::vector<PgParam> parameters;
-  PgStatement* statement;
-  std::string bound = from.sortForm;
-  int64_t position = from.position;
-  if (from.infinity != 0) {
-    statement = &statements[ascending ? 0 : 4];
-  } else if (ascending ? position <= 1 : position >= MaxPosition) {
-    statement = &statements[ascending ? 1 : 5];  // every record of that sort form
-  } else if (ascending ? position >= AfterPositions : position <= 0) {
-    statement = &statements[ascending ? 2 : 6];  // none of them
-  } else {
-    statement = &statements[ascending ? 3 : 7];
+  PgResult batch;
+  int limit = 0;
+  if (ahead_.valid && ahead_.key == key && ahead_.ascending == ascending &&
+      samePlace(ahead_.from, from)) {
+    // The batch asked for ahead is the one wanted.
+    std::vector<PgResult> results;
+    int16_t status = RecordStatus::Success;
+    ahead_.valid = false;
+    if (session_.takeAhead(results, status) && status == RecordStatus::Success &&
+        results.size() == 1) {
+      batch = std::move(results[0]);
+      limit = ahead_.limit;
+    }
+  } else if (ahead_.valid) {
+    session_.dropAhead();
+    ahead_.valid = false;
   }
-  if (from.infinity == 0) parameters.push_back(PgParam::data(bound.data(), bound.size()));
-  if (statement == &statements[3] || statement == &statements[7])
-    parameters.push_back(PgParam::int4(int32_t(position)));
-  parameters.push_back(PgParam::int4(limit));
-  size_t at = session_.queue(*statement, std::move(parameters));
-  int16_t status = session_.run();
-  if (status != RecordStatus::Success) return status;
-  PgResult batch = session_.take(at);
+  if (!batch) {
+    limit = grow ? std::min(std::max(window.batchSize, FirstBatch) * 4, LargestBatch) : FirstBatch;
+    size_t at = queueSeek(key, from, ascending, limit);
+    int16_t status = session_.run();
+    if (status != RecordStatus::Success) return status;
+    batch = session_.take(at);
+  }
+  window.batchSize = limit;
   const PGresult* rows = batch.get();
   int count = PQntuples(rows);
   if (PQnfields(rows) != 3) return RecordStatus::IoError;
@@ -643,7 +650,40 @@ int16_t PostgresRecordStore::fetch(int key, const Place& from, bool ascending, b
   }
   window.batches.push_back(std::move(batch));
   window.valid = true;
+
+  // A scan asks for its next batch at once, so the server reads it while this one is used.
+  if (grow && edge.infinity == 0) {
+    ahead_.from = edge;
+    ahead_.from.position += ascending ? 1 : -1;
+    ahead_.limit = std::min(limit * 4, LargestBatch);
+    queueSeek(key, ahead_.from, ascending, ahead_.limit);
+    ahead_.valid = session_.sendAhead();
+    ahead_.key = key;
+    ahead_.ascending = ascending;
+  }
   return RecordStatus::Success;
+}
+
+// Queues the query of a batch of `limit` rows of a key from `from` on, in one direction.
+size_t PostgresRecordStore::queueSeek(int key, const Place& from, bool ascending, int limit) {
+  PgStatement* statements = keyStatements_[size_t(key)].seek;
+  std::vector<PgParam> parameters;
+  PgStatement* statement;
+  int64_t position = from.position;
+  if (from.infinity != 0) {
+    statement = &statements[ascending ? 0 : 4];
+  } else if (ascending ? position <= 1 : position >= MaxPosition) {
+    statement = &statements[ascending ? 1 : 5];  // every record of that sort form
+  } else if (ascending ? position >= AfterPositions : position <= 0) {
+    statement = &statements[ascending ? 2 : 6];  // none of them
+  } else {
+    statement = &statements[ascending ? 3 : 7];
+  }
+  if (from.infinity == 0) parameters.push_back(PgParam::data(from.sortForm.data(), from.sortForm.size()));
+  if (statement == &statements[3] || statement == &statements[7])
+    parameters.push_back(PgParam::int4(int32_t(position)));
+  parameters.push_back(PgParam::int4(limit));
+  return session_.queue(*statement, std::move(parameters));
 }
 
 int16_t PostgresRecordStore::seek(int key, SeekMode mode, const std::string& bound,

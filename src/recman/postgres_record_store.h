@@ -17,7 +17,8 @@
 // process. Reads share a REPEATABLE READ READ ONLY transaction (the snapshot); within it the
 // rows read are kept, by key, in a window of the key order that grows in batches (16 rows,
 // then 4 times more at each step in the same direction, up to 512), so a scan costs one round
-// trip per batch and repeated look-ups of a small file cost none.
+// trip per batch and repeated look-ups of a small file cost none; a scan asks for its next
+// batch as soon as it has one, so the server reads it while the caller works.
 #pragma once
 
 #include <cstdint>
@@ -93,6 +94,8 @@ class PostgresRecordStore : public RecordStore {
   void ensureRead();
   void dropCaches();
   int16_t fetch(int key, const Place& from, bool ascending, bool join, bool grow);
+  size_t queueSeek(int key, const Place& from, bool ascending, int limit);
+  static bool samePlace(const Place& a, const Place& b);
   int16_t lookUp(int key, const Place& target, bool ascending, FoundRecord& found, bool& known);
   int16_t deliverRow(int key, const CachedRow& row, FoundRecord& found);
   int16_t write(PgStatement& statement, std::vector<PgParam> parameters, bool inTransaction,
@@ -115,6 +118,14 @@ class PostgresRecordStore : public RecordStore {
   PgStatement readAt_, counts_, lockWriter_, insert_, update_, remove_;
   PgStatement tryLock_, tryLockShared_, lock_, unlock_, lockedByOther_, freePosition_;
   std::vector<Window> windows_;
+  // The batch a scan has asked for ahead.
+  struct ReadAhead {
+    bool valid = false;
+    int key = 0;
+    bool ascending = true;
+    Place from;
+    int limit = 0;
+  } ahead_;
 
   bool countsValid_ = false;
   uint32_t recordCount_ = 0;

@@ -80,7 +80,8 @@ int16_t PgSession::connect(const std::string& conninfo, bool pipeline) {
 void PgSession::close() {
   if (conn_) PQfinish(conn_);
   conn_ = nullptr;
-  pendingSyncs_ = 0;
+  pending_.clear();
+  dropAhead();
   queue_.clear();
   results_.clear();
 }
@@ -129,14 +130,35 @@ bool PgSession::sendOne(Command& command, std::vector<PgStatement*>& preparing) 
                              lengths.data(), formats.data(), statement.binaryResult ? 1 : 0) == 1;
 }
 
+// Reads the results of round trips sent without waiting, in the order they were sent; those
+// of the round trip sent ahead are kept for takeAhead.
 void PgSession::drain() {
-  while (pendingSyncs_ > 0 && !broken()) {
-    PGresult* result = PQgetResult(conn_);
-    if (!result) continue;
-    if (PQresultStatus(result) == PGRES_PIPELINE_SYNC) --pendingSyncs_;
-    PQclear(result);
+  while (!pending_.empty()) {
+    PendingRoundTrip roundTrip = std::move(pending_.front());
+    pending_.pop_front();
+    std::vector<PgResult> results;
+    size_t failure = 0;
+    int16_t status = broken() ? RecordStatus::ServerUnreachable
+                              : readRoundTrip(roundTrip.preparing, results, failure);
+    if (roundTrip.keep) {
+      aheadResults_ = std::move(results);
+      aheadStatus_ = status;
+      aheadReady_ = true;
+    }
+    if (status == RecordStatus::ServerUnreachable) pending_.clear();
   }
-  if (broken()) pendingSyncs_ = 0;
+}
+
+bool PgSession::sendQueued(bool keep) {
+  if (!conn_ || !pipeline_) return false;
+  std::vector<PgStatement*> preparing;
+  bool sent = !broken();
+  for (Command& command : queue_)
+    if (sent) sent = sendOne(command, preparing);
+  queue_.clear();
+  if (!sent || PQpipelineSync(conn_) != 1) return false;
+  pending_.push_back(PendingRoundTrip{keep, std::move(preparing)});
+  return true;
 }
 
 void PgSession::send() {
@@ -144,38 +166,47 @@ void PgSession::send() {
     run();
     return;
   }
-  drain();
-  std::vector<PgStatement*> preparing;
-  bool sent = !broken();
-  for (Command& command : queue_)
-    if (sent) sent = sendOne(command, preparing);
-  queue_.clear();
-  // Statements prepared here are not known to be prepared: they are prepared again if need be
-  // (a name used twice only fails that round trip's preparation, which is then redone).
-  for (PgStatement* statement : preparing)
-    if (statement) statement->name.clear();
-  if (sent && PQpipelineSync(conn_) == 1) ++pendingSyncs_;
+  sendQueued(false);
 }
 
-int16_t PgSession::readPipelineResults(const std::vector<PgStatement*>& preparing) {
+bool PgSession::sendAhead() {
+  dropAhead();
+  return sendQueued(true);
+}
+
+bool PgSession::takeAhead(std::vector<PgResult>& results, int16_t& status) {
+  bool waiting = false;
+  for (const PendingRoundTrip& roundTrip : pending_) waiting = waiting || roundTrip.keep;
+  if (waiting) drain();
+  if (!aheadReady_) return false;
+  results = std::move(aheadResults_);
+  status = aheadStatus_;
+  dropAhead();
+  return true;
+}
+
+void PgSession::dropAhead() {
+  for (PendingRoundTrip& roundTrip : pending_) roundTrip.keep = false;
+  aheadReady_ = false;
+  aheadResults_.clear();
+}
+
+// The results of one round trip: one per command (the preparations are not counted), then
+// its synchronisation point.
+int16_t PgSession::readRoundTrip(const std::vector<PgStatement*>& preparing,
+                                 std::vector<PgResult>& results, size_t& failure) {
   int16_t status = RecordStatus::Success;
-  size_t command = 0;
   for (PgStatement* statement : preparing) {
     PgResult result(PQgetResult(conn_));
     if (!result) return RecordStatus::ServerUnreachable;
     while (PGresult* extra = PQgetResult(conn_)) PQclear(extra);  // up to the separator
     bool ok = !failed(result.get());
-    if (statement) {
-      statement->prepared = ok;
-    }
+    if (statement) statement->prepared = ok;
     if (!ok && status == RecordStatus::Success) {
       status = pgStatus(result.get(), conn_);
-      firstFailure_ = command;
+      failure = results.size();
     }
-    if (!statement) {
-      results_.push_back(std::move(result));
-      ++command;
-    }
+    if (!statement) results.push_back(std::move(result));
   }
   PgResult sync(PQgetResult(conn_));
   if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC)
@@ -222,6 +253,6 @@ int16_t PgSession::run() {
   for (Command& command : commands)
     if (!sendOne(command, preparing)) return RecordStatus::ServerUnreachable;
   if (PQpipelineSync(conn_) != 1) return RecordStatus::ServerUnreachable;
-  int16_t status = readPipelineResults(preparing);
+  int16_t status = readRoundTrip(preparing, results_, firstFailure_);
   return broken() ? RecordStatus::ServerUnreachable : status;
 }

@@ -4,12 +4,14 @@
 // begin a snapshot, or a write with its transaction, lock and commit, costs one round trip.
 // Statements are prepared on the connection the first time they are sent (in the same round
 // trip). Commands sent with send() are not waited for: their results are read and dropped
-// before the next round trip.
+// before the next round trip. One round trip may be sent ahead (a scan's next batch) and its
+// results taken when they are needed, so the server works while the caller does.
 #pragma once
 
 #include <libpq-fe.h>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,6 +70,14 @@ class PgSession {
   int16_t run();
   // Sends the queued commands without waiting for them.
   void send();
+  // Sends the queued commands without waiting, keeping their results for takeAhead (one such
+  // round trip at a time: a new one drops the one before).
+  bool sendAhead();
+  // The results of the round trip sent ahead, waiting for them if need be; false when there
+  // is none (never sent, dropped, or its results were taken).
+  bool takeAhead(std::vector<PgResult>& results, int16_t& status);
+  // Its results are not wanted any more: dropped when they come.
+  void dropAhead();
   PGresult* result(size_t command) const {
     return command < results_.size() ? results_[command].get() : nullptr;
   }
@@ -84,15 +94,24 @@ class PgSession {
     std::string sql;
     std::vector<PgParam> parameters;
   };
-  bool sendQueued();
+  // A round trip sent without waiting, its results to be read in turn.
+  struct PendingRoundTrip {
+    bool keep;  // the round trip sent ahead, whose results are wanted
+    std::vector<PgStatement*> preparing;
+  };
+  bool sendQueued(bool keep);
   bool sendOne(Command& command, std::vector<PgStatement*>& preparing);
-  int16_t readPipelineResults(const std::vector<PgStatement*>& preparing);
+  int16_t readRoundTrip(const std::vector<PgStatement*>& preparing, std::vector<PgResult>& results,
+                        size_t& failure);
   int16_t runOneByOne();
   void drain();
 
   PGconn* conn_ = nullptr;
   bool pipeline_ = false;
-  int pendingSyncs_ = 0;
+  std::deque<PendingRoundTrip> pending_;
+  bool aheadReady_ = false;
+  std::vector<PgResult> aheadResults_;
+  int16_t aheadStatus_ = 0;
   int statementCount_ = 0;
   std::vector<Command> queue_;
   std::vector<PgResult> results_;
