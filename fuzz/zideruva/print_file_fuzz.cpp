@@ -1,9 +1,11 @@
-// The print program's reading of a damaged print file: the lines are read, laid out in
-// pages, written as text and shown in the viewer, which is driven through its keys.
+// The print program's reading of a damaged print file: the lines are read, the device is
+// chosen, the pages are laid out, written as text and shown in the viewer, which is driven
+// through its keys.
 #include <cstdint>
 #include <string>
 
 #include "fuzz_support.h"
+#include "output_device.h"
 #include "page_model.h"
 #include "platform/memory_console.h"
 #include "print_file_reader.h"
@@ -22,6 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(page.lines.size() <= static_cast<size_t>(page.length));
   }
   (void)textPages(document);
+  const OutputChoice choice = chooseOutput(document.device);
+  if (choice.kind == OutputKind::Pdf || choice.kind == OutputKind::Text)
+    FUZZ_CHECK(!choice.target.empty());
 
   MemoryConsole screen(25, 80);
   ViewerState state;
