@@ -16,8 +16,8 @@ constexpr const char* FileMagic = "kiv record file";
 constexpr int FileFormat = 1;
 constexpr int64_t MaxPosition = 2147483647;
 constexpr int64_t AfterPositions = MaxPosition + 1;
-// Creations in one database follow each other (transaction-level advisory lock, key 'KIVR').
-constexpr const char* CreationLock = "SELECT pg_advisory_xact_lock(1263097426)";
+// Held while the list of record files is made (transaction-level advisory lock, key 'KIVR').
+constexpr const char* RegistryLock = "SELECT pg_advisory_xact_lock(1263097426)";
 constexpr int FirstBatch = 16;
 constexpr int LargestBatch = 512;
 constexpr size_t WindowRows = 4096;
@@ -83,10 +83,14 @@ class PostgresLoader : public RecordLoader {
   int16_t begin(const std::string& server) {
     if (!usableName(name_)) return RecordStatus::InvalidOperation;
     int16_t status = session_.connect(server, false);
+    // The list of record files, made by the first creation in the database: creators wait
+    // for each other only for that moment.
     if (status == RecordStatus::Success) status = exec("BEGIN");
-    if (status == RecordStatus::Success) status = exec(CreationLock);
+    if (status == RecordStatus::Success) status = exec(RegistryLock);
     for (const char* definition : RegistryDefinition)
       if (status == RecordStatus::Success) status = exec(definition);
+    if (status == RecordStatus::Success) status = exec("COMMIT");
+    if (status == RecordStatus::Success) status = exec("BEGIN");
     if (status == RecordStatus::Success) status = dropExisting();
     if (status != RecordStatus::Success) return status;
     std::string columns = joined(layout_.keys.size(), [](size_t k) {
@@ -99,13 +103,15 @@ class PostgresLoader : public RecordLoader {
     if (status != RecordStatus::Success) return status;
     std::string creation = encodeFileLayout(layout_);
     std::string zeros = "{" + joined(layout_.keys.size(), [](size_t) { return "0"; }, ",") + "}";
-    return exec(std::string("INSERT INTO ") + Registry +
+    status = exec(std::string("INSERT INTO ") + Registry +
                     "(name, magic, format, layout, record_count, distinct_values)"
                     " VALUES($1, $2, $3::integer, $4, 0, $5::bigint[])",
                 {PgParam::text(name_), PgParam::text(FileMagic),
                  PgParam::text(std::to_string(FileFormat)),
                  PgParam::data(creation.data(), creation.size()), PgParam::text(zeros)},
                 {PgText, PgText, PgText, PgBytea, PgText});
+    // Another creation of that name got there first.
+    return status == RecordStatus::DuplicateKey ? RecordStatus::FileExists : status;
   }
 
   int16_t add(uint32_t position, const uint8_t* record) override {

@@ -96,7 +96,6 @@ class PostgresRecordStore : public RecordStore {
   int16_t fetch(int key, const Place& from, bool ascending, bool join, bool grow);
   size_t queueSeek(int key, const Place& from, bool ascending, int limit);
   static bool samePlace(const Place& a, const Place& b);
-  int16_t lookUp(int key, const Place& target, bool ascending, FoundRecord& found, bool& known);
   int16_t deliverRow(int key, const CachedRow& row, FoundRecord& found);
   int16_t write(PgStatement& statement, std::vector<PgParam> parameters, bool inTransaction,
                 PgResult& outcome);
