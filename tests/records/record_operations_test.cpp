@@ -161,7 +161,9 @@ TEST_F(RecordOperationsTest, StepRecordMovesCountRecordsAlongTheCurrentKey) {
     stepRecord(FileId, s.count, status);
     EXPECT_EQ(status, s.status);
     EXPECT_EQ(record(), s.result);
-    if (s.status == 0) EXPECT_EQ(slot().keyValue, s.result.substr(0, 4));
+    if (s.status == 0) {
+      EXPECT_EQ(slot().keyValue, s.result.substr(0, 4));
+    }
   }
   EXPECT_EQ(guard(), std::string(8, '#'));
 }
