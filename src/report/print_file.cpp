@@ -61,7 +61,7 @@ std::string trimBlanks(const std::string& text) {
 }
 
 // The N code: the magnitude of the number after the N (its integer digits, any sign and
-// fraction dropped) and the spec's first \...\ part, both backslashes included.
+// fraction dropped) and the justification text's first \...\ part, both backslashes included.
 std::string numberedCode(const std::string& trimmed, const std::string& spec) {
   size_t at = trimmed.find_first_not_of(' ', 1);
   if (at != std::string::npos && (trimmed[at] == '-' || trimmed[at] == '+')) ++at;
