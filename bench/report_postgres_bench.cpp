@@ -14,8 +14,8 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -49,7 +49,9 @@ struct Size {
   int apartmentsPerProperty;
 };
 
-bool keepInstallations() { return std::getenv("REPORT_BENCH_DIR") != nullptr; }
+bool keepInstallations() {
+  return std::getenv("REPORT_BENCH_DIR") != nullptr;
+}
 
 std::string workDir() {
   static const std::string dir =
@@ -86,8 +88,8 @@ std::string startedServer() {
   tried = true;
   if (const char* given = std::getenv("KIV_TEST_POSTGRES"); given && *given) return server = given;
   clusterDir = workDir() + "/cluster-" + std::to_string(::getpid());
-  std::string command = std::string(KIV_SOURCE_DIR) + "/scripts/test-postgres-cluster start '" +
-                        clusterDir + "'";
+  std::string command =
+      std::string(KIV_SOURCE_DIR) + "/scripts/test-postgres-cluster start '" + clusterDir + "'";
   FILE* pipe = popen(command.c_str(), "r");
   char line[512] = {};
   if (pipe && std::fgets(line, sizeof line, pipe)) {
@@ -125,9 +127,8 @@ bool importGenerated(const std::string& root, const Size& size) {
       for (int a = 1; a <= size.apartmentsPerProperty; ++a) {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
         bool vacant = (state >> 33) % 100 < VacantPercent;
-        rows << p << "," << a << ",PIS " << a << ",C/ PROPI " << a << ","
-             << (vacant ? 0 : ++tenant) << "," << 50000 + a * 10 << ",1200,2300,12,"
-             << (a % 3) * 1000 << ",7,450\n";
+        rows << p << "," << a << ",PIS " << a << ",C/ PROPI " << a << "," << (vacant ? 0 : ++tenant)
+             << "," << 50000 + a * 10 << ",1200,2300,12," << (a % 3) * 1000 << ",7,450\n";
       }
   }
   return kivdata({"import", "properties", root + "/DADES/FinquesV", properties}) &&
@@ -178,8 +179,10 @@ std::string serverInstallation(const Size& size, const std::string& filesRoot) {
     std::string quon((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string line = "Servidor=" + onSchema + "\r\n";
     size_t section = quon.find("[Dades]\r\n");
-    if (section == std::string::npos) quon += "[Dades]\r\n" + line;
-    else quon.insert(section + 9, line);
+    if (section == std::string::npos)
+      quon += "[Dades]\r\n" + line;
+    else
+      quon.insert(section + 9, line);
     std::ofstream(root + "/Quon.ini", std::ios::binary | std::ios::trunc) << quon;
   }
   return root;
@@ -247,8 +250,9 @@ void BM_VacancyReport(benchmark::State& state, Size size, bool onServer) {
     return;
   }
   secondsPerScan[size.apartments][onServer].push_back(wall.count() / double(state.iterations()));
-  state.counters["apartments/s"] = benchmark::Counter(
-      static_cast<double>(size.apartments) * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["apartments/s"] =
+      benchmark::Counter(static_cast<double>(size.apartments) * double(state.iterations()),
+                         benchmark::Counter::kIsRate);
   state.SetLabel(std::string(onServer ? "postgres" : "sqlite") + " " +
                  std::to_string(size.properties) + " x " +
                  std::to_string(size.apartmentsPerProperty));
@@ -286,9 +290,10 @@ int main(int argc, char** argv) {
   for (const auto& [apartments, scans] : secondsPerScan)
     if (scans.count(false) && scans.count(true)) {
       double server = median(scans.at(true)), files = median(scans.at(false));
-      std::printf("%ld apartments, median of %zu runs: postgres %.2f s, sqlite %.2f s a scan, "
-                  "ratio %.2f\n",
-                  apartments, scans.at(true).size(), server, files, server / files);
+      std::printf(
+          "%ld apartments, median of %zu runs: postgres %.2f s, sqlite %.2f s a scan, "
+          "ratio %.2f\n",
+          apartments, scans.at(true).size(), server, files, server / files);
     }
   stopServer();
   std::error_code error;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "commands.h"
-#include "record_file.h"
 #include "recman/record_file_server.h"
+#include "record_file.h"
 
 namespace fs = std::filesystem;
 
@@ -49,7 +49,8 @@ bool fileNames(const RecordFileStore& store, std::vector<std::string>& names,
                std::string& problem) {
   if (!store.server.empty()) {
     int16_t status = listServerRecordFiles(store.server, names);
-    if (status != RecordStatus::Success) problem = "cannot list the record files: " + describe(status);
+    if (status != RecordStatus::Success)
+      problem = "cannot list the record files: " + describe(status);
     return status == RecordStatus::Success;
   }
   std::error_code error;
@@ -92,11 +93,11 @@ int runCopy(const ParsedArguments& arguments) {
       continue;
     }
     if (status != RecordStatus::Success) {
-      std::string done = copied == 0 ? "nothing was copied"
-                                     : "the " + std::to_string(copied) +
-                                           " files copied before it stay copied";
-      return commandFailed("copy", "cannot copy " + pathIn(from, name) + " to " +
-                                       pathIn(to, name) + ": " + describe(status) + "; " + done);
+      std::string done =
+          copied == 0 ? "nothing was copied"
+                      : "the " + std::to_string(copied) + " files copied before it stay copied";
+      return commandFailed("copy", "cannot copy " + pathIn(from, name) + " to " + pathIn(to, name) +
+                                       ": " + describe(status) + "; " + done);
     }
     ++copied;
     commandDone("copied " + name + ": " + std::to_string(records) + " records");

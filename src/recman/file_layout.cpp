@@ -4,7 +4,9 @@
 
 #include "recman/record_manager.h"
 
-uint16_t readLe16(const uint8_t* bytes) { return uint16_t(bytes[0] | bytes[1] << 8); }
+uint16_t readLe16(const uint8_t* bytes) {
+  return uint16_t(bytes[0] | bytes[1] << 8);
+}
 
 uint32_t readLe32(const uint8_t* bytes) {
   return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
@@ -22,8 +24,8 @@ void writeLe32(uint8_t* bytes, uint32_t value) {
 
 namespace {
 
-constexpr uint16_t KnownFlags = SegmentFlag::Duplicates | SegmentFlag::Binary |
-                                SegmentFlag::Continues | SegmentFlag::Collated;
+constexpr uint16_t KnownFlags =
+    SegmentFlag::Duplicates | SegmentFlag::Binary | SegmentFlag::Continues | SegmentFlag::Collated;
 
 bool validPageSize(uint16_t size) {
   return size >= 512 && size <= 32768 && (size & (size - 1)) == 0;
@@ -88,9 +90,8 @@ std::string encodeFileLayout(const FileLayout& layout, uint32_t recordCount,
                              const std::vector<uint32_t>* distinctValues) {
   size_t segments = 0;
   for (const KeyDefinition& key : layout.keys) segments += key.segments.size();
-  std::string out(FileSpecSize + segments * SegmentSpecSize +
-                      (layout.hasCollation ? CollationSize : 0),
-                  '\0');
+  std::string out(
+      FileSpecSize + segments * SegmentSpecSize + (layout.hasCollation ? CollationSize : 0), '\0');
   uint8_t* bytes = reinterpret_cast<uint8_t*>(out.data());
   writeLe16(bytes, layout.recordLength);
   writeLe16(bytes + 2, layout.pageSize);

@@ -12,7 +12,7 @@
 struct KeySegment {
   uint16_t offset = 0;  // 0-based offset in the record
   uint16_t length = 0;
-  uint16_t flags = 0;   // SegmentFlag bits as given at Create
+  uint16_t flags = 0;  // SegmentFlag bits as given at Create
 };
 
 struct KeyDefinition {

@@ -12,8 +12,8 @@ void extractKeyValue(const KeyDefinition& key, const uint8_t* record, uint8_t* o
   }
 }
 
-void sortFormOfKeyValue(const FileLayout& layout, const KeyDefinition& key,
-                        const uint8_t* keyValue, std::string& out) {
+void sortFormOfKeyValue(const FileLayout& layout, const KeyDefinition& key, const uint8_t* keyValue,
+                        std::string& out) {
   out.assign(reinterpret_cast<const char*>(keyValue), key.length);
   char* segmentStart = out.data();
   for (const KeySegment& segment : key.segments) {

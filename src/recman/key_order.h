@@ -15,8 +15,8 @@
 void extractKeyValue(const KeyDefinition& key, const uint8_t* record, uint8_t* out);
 
 // Sort form of a key value of key.length bytes, into `out` (replaced).
-void sortFormOfKeyValue(const FileLayout& layout, const KeyDefinition& key,
-                        const uint8_t* keyValue, std::string& out);
+void sortFormOfKeyValue(const FileLayout& layout, const KeyDefinition& key, const uint8_t* keyValue,
+                        std::string& out);
 
 // Sort form of the key of a record.
 void sortFormOfRecord(const FileLayout& layout, const KeyDefinition& key, const uint8_t* record,

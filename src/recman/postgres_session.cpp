@@ -86,7 +86,9 @@ void PgSession::close() {
   results_.clear();
 }
 
-bool PgSession::broken() const { return !conn_ || PQstatus(conn_) != CONNECTION_OK; }
+bool PgSession::broken() const {
+  return !conn_ || PQstatus(conn_) != CONNECTION_OK;
+}
 
 size_t PgSession::queue(const char* sql) {
   queue_.push_back(Command{nullptr, sql, {}});

@@ -39,8 +39,9 @@ std::string iniValue(const std::string& bytes, const std::string& section, const
     if (line[0] == '[') {
       if (inSection) break;
       size_t close = line.find(']');
-      inSection = upperAscii(trimmed(line.substr(1, close == std::string::npos ? close : close - 1))) ==
-                  upperAscii(section);
+      inSection =
+          upperAscii(trimmed(line.substr(1, close == std::string::npos ? close : close - 1))) ==
+          upperAscii(section);
       continue;
     }
     size_t equals = line.find('=');

@@ -31,7 +31,9 @@ bool setLock(int fd, short type, off_t offset, bool wait) {
 
 }  // namespace
 
-LockFile::~LockFile() { close(); }
+LockFile::~LockFile() {
+  close();
+}
 
 int16_t LockFile::open(const std::string& recordFilePath) {
   close();
@@ -47,15 +49,17 @@ void LockFile::close() {
 
 int16_t LockFile::lockFile(bool exclusive) {
   return setLock(fd_, exclusive ? F_WRLCK : F_RDLCK, 0, false) ? RecordStatus::Success
-                                                                : RecordStatus::FileLocked;
+                                                               : RecordStatus::FileLocked;
 }
 
 int16_t LockFile::lockRecord(uint32_t position, bool wait) {
   return setLock(fd_, F_WRLCK, off_t(position), wait) ? RecordStatus::Success
-                                                       : RecordStatus::RecordLocked;
+                                                      : RecordStatus::RecordLocked;
 }
 
-void LockFile::unlockRecord(uint32_t position) { setLock(fd_, F_UNLCK, off_t(position), false); }
+void LockFile::unlockRecord(uint32_t position) {
+  setLock(fd_, F_UNLCK, off_t(position), false);
+}
 
 bool LockFile::recordLockedByOther(uint32_t position) {
   struct flock range = byteRange(F_WRLCK, off_t(position));

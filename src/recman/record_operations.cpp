@@ -73,8 +73,7 @@ int16_t openRecordFileCall(const Call& call) {
   std::string path = pathOf(call);
   if (path.empty()) return RecordStatus::FileNotFound;
   auto file = std::make_unique<OpenFile>();
-  int16_t status =
-      openRecordStore(path, call.keyNumber == RecordOpenMode::ReadOnly, file->store);
+  int16_t status = openRecordStore(path, call.keyNumber == RecordOpenMode::ReadOnly, file->store);
   if (status == RecordStatus::Success)
     status = file->store->lockFile(call.keyNumber == RecordOpenMode::Exclusive);
   if (status != RecordStatus::Success) return status;
@@ -123,8 +122,8 @@ int16_t transactionCall(int16_t operation) {
     } else {
       status = file->store->commitTransaction();
     }
-    file->onRecord = file->onRecord && status == RecordStatus::Success &&
-                     operation == RecordOp::EndTransaction;
+    file->onRecord =
+        file->onRecord && status == RecordStatus::Success && operation == RecordOp::EndTransaction;
   }
   return status;
 }
@@ -183,12 +182,24 @@ int16_t keyedReadOnce(OpenFile& file, const Call& call) {
   int key = call.keyNumber;
   SeekMode mode;
   switch (call.operation) {
-    case RecordOp::GetFirst: mode = SeekMode::First; break;
-    case RecordOp::GetLast: mode = SeekMode::Last; break;
-    case RecordOp::GetGreater: mode = SeekMode::Greater; break;
-    case RecordOp::GetLess: mode = SeekMode::Less; break;
-    case RecordOp::GetLessOrEqual: mode = SeekMode::LessOrEqual; break;
-    default: mode = SeekMode::GreaterOrEqual; break;  // Get Equal, Get Greater or Equal
+    case RecordOp::GetFirst:
+      mode = SeekMode::First;
+      break;
+    case RecordOp::GetLast:
+      mode = SeekMode::Last;
+      break;
+    case RecordOp::GetGreater:
+      mode = SeekMode::Greater;
+      break;
+    case RecordOp::GetLess:
+      mode = SeekMode::Less;
+      break;
+    case RecordOp::GetLessOrEqual:
+      mode = SeekMode::LessOrEqual;
+      break;
+    default:
+      mode = SeekMode::GreaterOrEqual;
+      break;  // Get Equal, Get Greater or Equal
   }
   static std::string bound;
   bound.clear();
@@ -261,8 +272,7 @@ int16_t writeCall(OpenFile& file, const Call& call) {
   const FileLayout& layout = file.store->layout();
   if (!call.data || !call.dataLength) return RecordStatus::InvalidOperation;
   if (file.store->readOnly()) return RecordStatus::AccessDenied;
-  if (call.operation != RecordOp::Insert && !file.onRecord)
-    return RecordStatus::InvalidPositioning;
+  if (call.operation != RecordOp::Insert && !file.onRecord) return RecordStatus::InvalidPositioning;
   if (call.operation != RecordOp::Delete) {
     if (*call.dataLength != layout.recordLength) return RecordStatus::InvalidRecordLength;
     if (!validKey(file, call.keyNumber)) return RecordStatus::InvalidKeyNumber;
@@ -274,9 +284,15 @@ int16_t writeCall(OpenFile& file, const Call& call) {
   uint32_t position = file.position;
   int16_t status;
   switch (call.operation) {
-    case RecordOp::Insert: status = file.store->insert(call.data, transactionActive, position); break;
-    case RecordOp::Update: status = file.store->update(position, call.data, transactionActive); break;
-    default: status = file.store->remove(position, transactionActive); break;
+    case RecordOp::Insert:
+      status = file.store->insert(call.data, transactionActive, position);
+      break;
+    case RecordOp::Update:
+      status = file.store->update(position, call.data, transactionActive);
+      break;
+    default:
+      status = file.store->remove(position, transactionActive);
+      break;
   }
   if (status != RecordStatus::Success) return status;
   if (call.operation != RecordOp::Insert && file.lockedPosition == position)
@@ -296,13 +312,19 @@ int16_t writeCall(OpenFile& file, const Call& call) {
 
 int16_t fileCall(OpenFile& file, const Call& call) {
   switch (call.operation) {
-    case RecordOp::Close: return closeCall(file, call);
+    case RecordOp::Close:
+      return closeCall(file, call);
     case RecordOp::Insert:
     case RecordOp::Update:
-    case RecordOp::Delete: return writeCall(file, call);
-    case RecordOp::Stat: return statCall(file, call);
-    case RecordOp::GetPosition: return getPositionCall(file, call);
-    case RecordOp::Unlock: releaseRecordLock(file); return RecordStatus::Success;
+    case RecordOp::Delete:
+      return writeCall(file, call);
+    case RecordOp::Stat:
+      return statCall(file, call);
+    case RecordOp::GetPosition:
+      return getPositionCall(file, call);
+    case RecordOp::Unlock:
+      releaseRecordLock(file);
+      return RecordStatus::Success;
     default:
       if ((call.operation >= RecordOp::GetEqual && call.operation <= RecordOp::GetLast) ||
           call.operation == RecordOp::GetDirect)
@@ -317,25 +339,34 @@ int16_t recordManagerCall(int16_t operation, uint8_t* positionBlock, void* data,
                           int32_t* dataLength, void* key, uint8_t keyLength, int8_t keyNumber) {
   forgetInheritedFiles();
   expireOldReadSnapshots();
-  Call call{operation, 0, positionBlock, static_cast<uint8_t*>(data), dataLength,
-            static_cast<uint8_t*>(key), keyLength, keyNumber};
+  Call call{operation,     0,
+            positionBlock, static_cast<uint8_t*>(data),
+            dataLength,    static_cast<uint8_t*>(key),
+            keyLength,     keyNumber};
   if (operation >= RecordOp::LockWait && operation < RecordOp::LockNoWait + 100) {
     call.lockBias = operation >= RecordOp::LockNoWait ? RecordOp::LockNoWait : RecordOp::LockWait;
     call.operation = int16_t(operation - call.lockBias);
     if (!acceptsLockBias(call.operation)) return RecordStatus::InvalidOperation;
   }
   switch (call.operation) {
-    case RecordOp::Open: return openRecordFileCall(call);
-    case RecordOp::Create: return createRecordFileCall(call);
-    case RecordOp::Reset: return resetCall();
+    case RecordOp::Open:
+      return openRecordFileCall(call);
+    case RecordOp::Create:
+      return createRecordFileCall(call);
+    case RecordOp::Reset:
+      return resetCall();
     case RecordOp::BeginTransaction:
     case RecordOp::EndTransaction:
-    case RecordOp::AbortTransaction: return transactionCall(call.operation);
-    default: break;
+    case RecordOp::AbortTransaction:
+      return transactionCall(call.operation);
+    default:
+      break;
   }
   OpenFile* file = findOpenFile(positionBlock);
   if (!file) return RecordStatus::FileNotOpen;
   return fileCall(*file, call);
 }
 
-void endReadSnapshot() { endAllReadSnapshots(); }
+void endReadSnapshot() {
+  endAllReadSnapshots();
+}

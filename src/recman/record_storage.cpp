@@ -19,7 +19,9 @@ std::chrono::steady_clock::time_point snapshotStart;
 
 }  // namespace
 
-RecordStore::~RecordStore() { snapshotEnded(); }
+RecordStore::~RecordStore() {
+  snapshotEnded();
+}
 
 void RecordStore::snapshotStarted() {
   if (snapshotStores.empty()) snapshotStart = std::chrono::steady_clock::now();
@@ -71,8 +73,7 @@ int16_t beginRecordLoad(const std::string& server, const std::string& path,
                         const FileLayout& layout, bool replace,
                         std::unique_ptr<RecordLoader>& loader) {
   if (server.empty()) return SqliteRecordStore::beginLoad(path, layout, replace, loader);
-  return PostgresRecordStore::beginLoad(server, recordFileBaseName(path), layout, replace,
-                                        loader);
+  return PostgresRecordStore::beginLoad(server, recordFileBaseName(path), layout, replace, loader);
 }
 
 int16_t createRecordStore(const std::string& path, const FileLayout& layout, bool replace) {

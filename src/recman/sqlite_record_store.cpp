@@ -70,7 +70,9 @@ int16_t statusOfErrno(int error) {
   }
 }
 
-std::string keyTable(size_t key) { return "key_" + std::to_string(key); }
+std::string keyTable(size_t key) {
+  return "key_" + std::to_string(key);
+}
 
 std::string seekSql(size_t key, SeekMode mode) {
   std::string sql = "SELECT k.value, k.position, r.data FROM " + keyTable(key) +
@@ -78,21 +80,29 @@ std::string seekSql(size_t key, SeekMode mode) {
   const char* ascending = " ORDER BY k.value, k.position";
   const char* descending = " ORDER BY k.value DESC, k.position DESC";
   switch (mode) {
-    case SeekMode::First: return sql + ascending;
-    case SeekMode::Last: return sql + descending;
-    case SeekMode::GreaterOrEqual: return sql + " WHERE k.value >= ?1" + ascending;
-    case SeekMode::Greater: return sql + " WHERE k.value > ?1" + ascending;
-    case SeekMode::LessOrEqual: return sql + " WHERE k.value <= ?1" + descending;
-    case SeekMode::Less: return sql + " WHERE k.value < ?1" + descending;
-    case SeekMode::After: return sql + " WHERE (k.value, k.position) > (?1, ?2)" + ascending;
-    case SeekMode::Before: return sql + " WHERE (k.value, k.position) < (?1, ?2)" + descending;
+    case SeekMode::First:
+      return sql + ascending;
+    case SeekMode::Last:
+      return sql + descending;
+    case SeekMode::GreaterOrEqual:
+      return sql + " WHERE k.value >= ?1" + ascending;
+    case SeekMode::Greater:
+      return sql + " WHERE k.value > ?1" + ascending;
+    case SeekMode::LessOrEqual:
+      return sql + " WHERE k.value <= ?1" + descending;
+    case SeekMode::Less:
+      return sql + " WHERE k.value < ?1" + descending;
+    case SeekMode::After:
+      return sql + " WHERE (k.value, k.position) > (?1, ?2)" + ascending;
+    case SeekMode::Before:
+      return sql + " WHERE (k.value, k.position) < (?1, ?2)" + descending;
   }
   return sql;
 }
 
 bool ascendingMode(SeekMode mode) {
-  return mode == SeekMode::First || mode == SeekMode::GreaterOrEqual ||
-         mode == SeekMode::Greater || mode == SeekMode::After;
+  return mode == SeekMode::First || mode == SeekMode::GreaterOrEqual || mode == SeekMode::Greater ||
+         mode == SeekMode::After;
 }
 
 // Reads the first 100 bytes: an SQLite header carrying our application id.
@@ -141,9 +151,8 @@ void syncDirectoryOf(const std::string& path) {
 // Builds the new file's schema at `path` (a fresh name) and closes it.
 int16_t buildFile(const std::string& path, const FileLayout& layout) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(
+      path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     int16_t status = openStatus(db, rc);
     sqlite3_close_v2(db);
@@ -161,7 +170,8 @@ int16_t buildFile(const std::string& path, const FileLayout& layout) {
   for (size_t k = 0; k < layout.keys.size(); ++k) {
     sql += " CREATE TABLE " + keyTable(k) +
            "(value BLOB NOT NULL, position INTEGER NOT NULL, PRIMARY KEY(value, position))"
-           " WITHOUT ROWID; INSERT INTO key_stats VALUES(" + std::to_string(k) + ", 0);";
+           " WITHOUT ROWID; INSERT INTO key_stats VALUES(" +
+           std::to_string(k) + ", 0);";
   }
   rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) {
@@ -285,8 +295,10 @@ class SqliteLoader : public RecordLoader {
       int rc = sqlite3_prepare_v2(db_, probe.c_str(), -1, &query, nullptr);
       if (rc == SQLITE_OK) rc = sqlite3_step(query);
       sqlite3_finalize(query);
-      if (rc == SQLITE_ROW) status = RecordStatus::DuplicateKey;
-      else if (rc != SQLITE_DONE) status = statusOfSqlite(rc);
+      if (rc == SQLITE_ROW)
+        status = RecordStatus::DuplicateKey;
+      else if (rc != SQLITE_DONE)
+        status = statusOfSqlite(rc);
     }
     return status;
   }
@@ -326,14 +338,15 @@ int16_t SqliteRecordStore::beginLoad(const std::string& path, const FileLayout& 
   return status;
 }
 
-int16_t SqliteRecordStore::create(const std::string& path, const FileLayout& layout,
-                                  bool replace) {
+int16_t SqliteRecordStore::create(const std::string& path, const FileLayout& layout, bool replace) {
   std::unique_ptr<RecordLoader> loader;
   int16_t status = beginLoad(path, layout, replace, loader);
   return status == RecordStatus::Success ? loader->finish() : status;
 }
 
-SqliteRecordStore::~SqliteRecordStore() { close(); }
+SqliteRecordStore::~SqliteRecordStore() {
+  close();
+}
 
 int16_t SqliteRecordStore::open(const std::string& path, bool readOnly) {
   close();
@@ -349,9 +362,10 @@ int16_t SqliteRecordStore::open(const std::string& path, bool readOnly) {
     return status;
   }
   hardenConnection(db_);
-  rc = sqlite3_exec(db_, readOnly ? "PRAGMA synchronous=FULL"
-                                  : "PRAGMA synchronous=FULL; PRAGMA journal_mode=WAL",
-                    nullptr, nullptr, nullptr);
+  rc = sqlite3_exec(
+      db_,
+      readOnly ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=FULL; PRAGMA journal_mode=WAL",
+      nullptr, nullptr, nullptr);
   status = rc == SQLITE_OK ? validate() : statusOfSqliteAtOpen(rc);
   if (status == RecordStatus::Success) status = prepareStatements();
   if (status == RecordStatus::Success) status = locks_.open(path);
@@ -361,8 +375,8 @@ int16_t SqliteRecordStore::open(const std::string& path, bool readOnly) {
 
 int16_t SqliteRecordStore::validate() {
   sqlite3_stmt* query = nullptr;
-  int rc = sqlite3_prepare_v2(
-      db_, "SELECT magic, format, layout, record_count FROM record_file", -1, &query, nullptr);
+  int rc = sqlite3_prepare_v2(db_, "SELECT magic, format, layout, record_count FROM record_file",
+                              -1, &query, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_finalize(query);
     return statusOfSqliteAtOpen(rc);
@@ -373,9 +387,8 @@ int16_t SqliteRecordStore::validate() {
     const char* magic = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
     const void* bytes = sqlite3_column_blob(query, 2);
     int length = sqlite3_column_bytes(query, 2);
-    if (magic && std::strcmp(magic, FileMagic) == 0 &&
-        sqlite3_column_int(query, 1) == FileFormat && bytes &&
-        sqlite3_column_type(query, 3) == SQLITE_INTEGER &&
+    if (magic && std::strcmp(magic, FileMagic) == 0 && sqlite3_column_int(query, 1) == FileFormat &&
+        bytes && sqlite3_column_type(query, 3) == SQLITE_INTEGER &&
         parseFileLayout(static_cast<const uint8_t*>(bytes), size_t(length), layout_) ==
             RecordStatus::Success &&
         sqlite3_step(query) == SQLITE_DONE)
@@ -386,8 +399,8 @@ int16_t SqliteRecordStore::validate() {
   sqlite3_finalize(query);
   if (status != RecordStatus::Success) return status;
 
-  rc = sqlite3_prepare_v2(db_, "SELECT key_number FROM key_stats ORDER BY key_number", -1,
-                          &query, nullptr);
+  rc = sqlite3_prepare_v2(db_, "SELECT key_number FROM key_stats ORDER BY key_number", -1, &query,
+                          nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_finalize(query);
     return statusOfSqliteAtOpen(rc);
@@ -446,8 +459,8 @@ void SqliteRecordStore::finalizeStatements() {
   keyStatements_.clear();
   for (sqlite3_stmt** statement :
        {&readAt_, &insertRecord_, &updateRecord_, &deleteRecord_, &readCount_, &readDistinct_,
-        &writeCount_, &writeDistinct_, &begin_, &beginImmediate_, &commit_, &rollback_,
-        &savepoint_, &release_, &rollbackTo_}) {
+        &writeCount_, &writeDistinct_, &begin_, &beginImmediate_, &commit_, &rollback_, &savepoint_,
+        &release_, &rollbackTo_}) {
     sqlite3_finalize(*statement);
     *statement = nullptr;
   }
@@ -469,8 +482,8 @@ void SqliteRecordStore::forgetStatements() {
   keyStatements_.clear();
   for (sqlite3_stmt** statement :
        {&readAt_, &insertRecord_, &updateRecord_, &deleteRecord_, &readCount_, &readDistinct_,
-        &writeCount_, &writeDistinct_, &begin_, &beginImmediate_, &commit_, &rollback_,
-        &savepoint_, &release_, &rollbackTo_, &cursor_})
+        &writeCount_, &writeDistinct_, &begin_, &beginImmediate_, &commit_, &rollback_, &savepoint_,
+        &release_, &rollbackTo_, &cursor_})
     *statement = nullptr;
 }
 
@@ -541,7 +554,7 @@ int16_t SqliteRecordStore::stepRow(sqlite3_stmt* statement, int key, FoundRecord
 }
 
 int16_t SqliteRecordStore::seek(int key, SeekMode mode, const std::string& bound,
-                          uint32_t boundPosition, FoundRecord& found) {
+                                uint32_t boundPosition, FoundRecord& found) {
   int16_t status = ensureRead();
   if (status != RecordStatus::Success) return status;
   bool ascending = ascendingMode(mode);

@@ -41,8 +41,10 @@ std::string onServer(const std::string& conninfo, const std::string& sql) {
   if (PQstatus(connection) == CONNECTION_OK) {
     PGresult* result = PQexec(connection, sql.c_str());
     ExecStatusType status = PQresultStatus(result);
-    if (status == PGRES_TUPLES_OK && PQntuples(result) > 0) answer = PQgetvalue(result, 0, 0);
-    else if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) answer = "";
+    if (status == PGRES_TUPLES_OK && PQntuples(result) > 0)
+      answer = PQgetvalue(result, 0, 0);
+    else if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+      answer = "";
     PQclear(result);
   }
   PQfinish(connection);
@@ -54,8 +56,10 @@ bool nameServer(const TestInstallation& installation, const std::string& server)
   std::string quon = readFileBytes(installation.file("Quon.ini")).value_or("");
   const std::string line = "Servidor=" + server + "\r\n";
   size_t section = quon.find("[Dades]\r\n");
-  if (section == std::string::npos) quon += "[Dades]\r\n" + line;
-  else quon.insert(section + 9, line);  // the first of the section's keys of that name counts
+  if (section == std::string::npos)
+    quon += "[Dades]\r\n" + line;
+  else
+    quon.insert(section + 9, line);  // the first of the section's keys of that name counts
   return writeFileBytes(installation.file("Quon.ini"), quon);
 }
 
@@ -164,14 +168,13 @@ TEST_F(OnPostgres, ListsWhatTheFilesListWhileARecordIsLockedElsewhere) {
 
   // A second process holds record 2 of the apartments; a third cannot have it.
   BackgroundProgram holder;
-  ASSERT_TRUE(holder.startAndWaitForLine({installedProgram("kivdata"), "lock",
-                                          installation.file("DADES/DepartaV"), "--record", "2",
-                                          "--seconds", "600"},
-                                         "locked ", kStartMs));
+  ASSERT_TRUE(holder.startAndWaitForLine(
+      {installedProgram("kivdata"), "lock", installation.file("DADES/DepartaV"), "--record", "2",
+       "--seconds", "600"},
+      "locked ", kStartMs));
   ProgramRun refused = lockRecord(2, 0);
   EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_NE(refused.errors.find("record locked by another process (status 84)"),
-            std::string::npos)
+  EXPECT_NE(refused.errors.find("record locked by another process (status 84)"), std::string::npos)
       << refused.errors;
   EXPECT_EQ(lockRecord(3, 0).exitCode, 0);  // only that record
 
@@ -202,8 +205,8 @@ TEST_F(OnPostgres, WaitsForARecordFileHeldExclusivelyOnTheServer) {
       "SELECT count(*) FROM pg_stat_activity WHERE datname = '" + database + "'";
   VtermScreen terminal(25, 80);
   ASSERT_TRUE(start(terminal));
-  ASSERT_TRUE(terminal.waitUntil(
-      [&] { return std::atoi(onServer(base, sessions).c_str()) >= 2; }, kStartMs))
+  ASSERT_TRUE(terminal.waitUntil([&] { return std::atoi(onServer(base, sessions).c_str()) >= 2; },
+                                 kStartMs))
       << terminal.screenText();
   EXPECT_TRUE(terminal.running());
   EXPECT_FALSE(terminal.contains("finca")) << terminal.screenText();
@@ -230,8 +233,8 @@ TEST_F(OnPostgres, UnreachableServerEndsTheRunWithTheRecordFilesMessage) {
     ::close(fd);
   }
   ASSERT_NE(closedPort, 0);
-  ASSERT_TRUE(nameServer(installation, "host=127.0.0.1 port=" + std::to_string(closedPort) +
-                                           " user=kiv dbname=kiv"));
+  ASSERT_TRUE(nameServer(
+      installation, "host=127.0.0.1 port=" + std::to_string(closedPort) + " user=kiv dbname=kiv"));
   VtermScreen terminal(25, 80);
   ASSERT_TRUE(start(terminal));
   const std::string expected =
@@ -248,7 +251,9 @@ TEST_F(OnPostgres, UnreachableServerEndsTheRunWithTheRecordFilesMessage) {
 
 #else
 
-TEST(OnPostgres, NeedsLibvterm) { GTEST_SKIP() << "built without libvterm"; }
+TEST(OnPostgres, NeedsLibvterm) {
+  GTEST_SKIP() << "built without libvterm";
+}
 
 #endif
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "record_file_fixture.h"
 #include "recman/record_file_server.h"
+#include "record_file_fixture.h"
 
 namespace {
 
@@ -53,7 +53,8 @@ class BackEnds : public RecordFileTest<Backend> {
     ASSERT_EQ(transaction(RecordOp::BeginTransaction), 0);
     for (int i = 0; i < count; ++i) {
       Row row{uint32_t(random() % 100000000), char('a' + random() % 5)};
-      if (std::any_of(rows.begin(), rows.end(), [&](const Row& r) { return r.number == row.number; }))
+      if (std::any_of(rows.begin(), rows.end(),
+                      [&](const Row& r) { return r.number == row.number; }))
         continue;
       ASSERT_EQ(file.insert(padded(recordOf(row))), 0);
       row.position = file.position();
@@ -93,9 +94,9 @@ TEST_P(BackEnds, LongWalksAndTurnsFollowKeyOrder) {
     // Forward 700, back 400, forward 100: each record where the list says.
     ASSERT_EQ(file.read(RecordOp::GetFirst, int8_t(key)), 0);
     size_t at = 0;
-    for (auto [steps, operation] : {std::pair{700, RecordOp::GetNext},
-                                    std::pair{400, RecordOp::GetPrevious},
-                                    std::pair{100, RecordOp::GetNext}}) {
+    for (auto [steps, operation] :
+         {std::pair{700, RecordOp::GetNext}, std::pair{400, RecordOp::GetPrevious},
+          std::pair{100, RecordOp::GetNext}}) {
       for (int i = 0; i < steps; ++i) {
         ASSERT_EQ(file.read(operation, int8_t(key)), 0) << key << " " << at;
         at = operation == RecordOp::GetNext ? at + 1 : at - 1;
@@ -144,10 +145,9 @@ TEST_P(BackEnds, LongWalksAndTurnsFollowKeyOrder) {
     EXPECT_EQ(file.read(RecordOp::GetEqual, 0, le32(numbers[i] + 1)),
               i + 1 < numbers.size() && numbers[i + 1] == numbers[i] + 1 ? 0 : 4);
     ASSERT_EQ(file.read(RecordOp::GetLessOrEqual, 0, le32(numbers[i] + 1)), 0);
-    EXPECT_EQ(file.data.substr(0, 4), le32(numbers[i + 1 < numbers.size() &&
-                                                   numbers[i + 1] == numbers[i] + 1
-                                               ? i + 1
-                                               : i]));
+    EXPECT_EQ(
+        file.data.substr(0, 4),
+        le32(numbers[i + 1 < numbers.size() && numbers[i + 1] == numbers[i] + 1 ? i + 1 : i]));
   }
 }
 
@@ -219,10 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"NoDadesSection", "[Usuari]\r\nIdioma=CAT\r\n", ""},
         ChoiceCase{"Plain", "[Usuari]\r\nIdioma=CAT\r\n[Dades]\r\nServidor=host=db dbname=kiv\r\n",
                    "host=db dbname=kiv"},
-        ChoiceCase{"NamesWithoutRegardToCase", "[dades]\r\nSERVIDOR = dbname=kiv \r\n", "dbname=kiv"},
-        ChoiceCase{"QuotedAndCommented", "[Dades] ; the database\r\nServidor=\"dbname=kiv\" ; here\r\n",
+        ChoiceCase{"NamesWithoutRegardToCase", "[dades]\r\nSERVIDOR = dbname=kiv \r\n",
                    "dbname=kiv"},
-        ChoiceCase{"LineFeedsOnly", "[Dades]\nServidor=postgresql://db/kiv\n", "postgresql://db/kiv"},
+        ChoiceCase{"QuotedAndCommented",
+                   "[Dades] ; the database\r\nServidor=\"dbname=kiv\" ; here\r\n", "dbname=kiv"},
+        ChoiceCase{"LineFeedsOnly", "[Dades]\nServidor=postgresql://db/kiv\n",
+                   "postgresql://db/kiv"},
         ChoiceCase{"KeyInAnotherSection", "[Dades]\r\n[Usuari]\r\nServidor=dbname=kiv\r\n", ""},
         ChoiceCase{"EmptyValue", "[Dades]\r\nServidor=\r\n", ""}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
@@ -307,9 +309,9 @@ TEST_F(OnServer, CopyMovesEveryRecordAtItsPositionBothWays) {
   // An SQLite file with a gap in its positions, a collated key with duplicates.
   TempDir files;
   std::string original = files.file("FinquesV.dat");
-  std::string creation = creationData(16, {{{1, 2, 0}}, {{3, 4, SegmentFlag::Duplicates |
-                                                                 SegmentFlag::Collated}}},
-                                      caseFoldingTable());
+  std::string creation =
+      creationData(16, {{{1, 2, 0}}, {{3, 4, SegmentFlag::Duplicates | SegmentFlag::Collated}}},
+                   caseFoldingTable());
   ASSERT_EQ(createFile(original, creation), 0);
   {
     RecordFile file;
@@ -335,8 +337,8 @@ TEST_F(OnServer, CopyMovesEveryRecordAtItsPositionBothWays) {
     std::string stat;
     ASSERT_EQ(file.stat(stat), 0);
     EXPECT_EQ(stat.substr(0, 4), creation.substr(0, 4));
-    EXPECT_EQ(stat.substr(6, 4), le32(4)) << path;          // records
-    EXPECT_EQ(stat.substr(32 + 6, 4), le32(2)) << path;     // abcd (3 of them), mmmm
+    EXPECT_EQ(stat.substr(6, 4), le32(4)) << path;       // records
+    EXPECT_EQ(stat.substr(32 + 6, 4), le32(2)) << path;  // abcd (3 of them), mmmm
     EXPECT_EQ(walk(file, 1, true, 0, 2), (std::vector<std::string>{"01", "02", "04", "05"}));
     for (uint32_t position : {1u, 2u, 4u, 5u}) {
       ASSERT_EQ(file.getDirect(position, 0), 0) << path << position;
@@ -368,8 +370,7 @@ TEST_F(OnServer, CopyOfANonRecordFileLeavesNothing) {
             RecordStatus::NotARecordFile);
   EXPECT_EQ(copyRecordFile("", files.file("Missing.dat"), dir.server(), "Missing", false, copied),
             RecordStatus::FileNotFound);
-  EXPECT_EQ(dir.psql("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema()"),
-            "0\n");
+  EXPECT_EQ(dir.psql("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema()"), "0\n");
 }
 
 }  // namespace

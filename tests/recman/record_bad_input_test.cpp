@@ -1,6 +1,7 @@
 // Damaged and foreign files, faulty creation data, the description files of the demo data,
 // and the highest position: always the documented status, never a crash.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
@@ -8,7 +9,6 @@
 #include <iterator>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 
 #include "platform/files.h"
 #include "record_file_fixture.h"
@@ -40,7 +40,9 @@ bool opens(const std::string& path) {
   return opened;
 }
 
-std::string le16(uint16_t v) { return {char(v & 0xff), char(v >> 8)}; }
+std::string le16(uint16_t v) {
+  return {char(v & 0xff), char(v >> 8)};
+}
 
 // A good file holding two records, to be damaged by each case.
 std::string goodFile(const TestInstallation& dir, const std::string& name) {
@@ -71,11 +73,14 @@ TEST_P(RecordBadInput, ForeignOrDamagedFilesAreNotRecordFiles) {
       {"keyTableDropped", [](const std::string& p) { runSqlite(p, "DROP TABLE key_0"); }},
       {"recordsRenamed",
        [](const std::string& p) { runSqlite(p, "ALTER TABLE records RENAME TO x"); }},
-      {"magicChanged", [](const std::string& p) { runSqlite(p, "UPDATE record_file SET magic='x'"); }},
+      {"magicChanged",
+       [](const std::string& p) { runSqlite(p, "UPDATE record_file SET magic='x'"); }},
       {"layoutCut",
        [](const std::string& p) { runSqlite(p, "UPDATE record_file SET layout=x'0800'"); }},
       {"secondFileRow",
-       [](const std::string& p) { runSqlite(p, "INSERT INTO record_file SELECT * FROM record_file"); }},
+       [](const std::string& p) {
+         runSqlite(p, "INSERT INTO record_file SELECT * FROM record_file");
+       }},
       {"keyStatsMissing", [](const std::string& p) { runSqlite(p, "DELETE FROM key_stats"); }},
       {"pagesOverwritten",
        [](const std::string& p) {
@@ -155,8 +160,7 @@ TEST_P(RecordBadInput, FaultyCreationDataIsRefused) {
       {"recordLengthTooLong", le16(1537) + head.substr(2) + key1,
        RecordStatus::InvalidRecordLength},
       {"allSpaces", std::string(1536, ' '), RecordStatus::InvalidRecordLength},
-      {"pageSizeOdd", le16(8) + le16(1000) + head.substr(4) + key1,
-       RecordStatus::InvalidOperation},
+      {"pageSizeOdd", le16(8) + le16(1000) + head.substr(4) + key1, RecordStatus::InvalidOperation},
       {"noKeys", le16(8) + le16(4096) + le16(0) + head.substr(6), RecordStatus::InvalidOperation},
       {"segmentMissing", head, RecordStatus::InvalidOperation},
       {"segmentCut", head + key1.substr(0, 8), RecordStatus::InvalidOperation},
@@ -179,12 +183,10 @@ TEST_P(RecordBadInput, FaultyCreationDataIsRefused) {
       {"collationSignatureWrong",
        head + segment(1, 2, SegmentFlag::Collated) + "\xAB" + std::string(264, 'x'),
        RecordStatus::InvalidOperation},
-      {"collationCut",
-       head + segment(1, 2, SegmentFlag::Collated) + "\xAC" + std::string(200, 'x'),
+      {"collationCut", head + segment(1, 2, SegmentFlag::Collated) + "\xAC" + std::string(200, 'x'),
        RecordStatus::InvalidOperation},
       {"longestKeyAndRecord",
-       le16(1536) + head.substr(2) + segment(1, 200, SegmentFlag::Continues) +
-           segment(1281, 55, 0),
+       le16(1536) + head.substr(2) + segment(1, 200, SegmentFlag::Continues) + segment(1281, 55, 0),
        RecordStatus::Success},
   };
   for (const Case& c : cases) {
@@ -253,17 +255,27 @@ TEST_P(RecordBadInput, AddressKeyCollatesAccentsAndSmallLettersWithCapitals) {
   RecordFile file;
   ASSERT_EQ(file.open(path), 0);
   // code page 850: \x85 a grave, \xB5 A acute, \x82 e acute, \xA4 n tilde, \x80 C cedilla
-  const char* addresses[] = {"CAMI", "\x85vila", "avinguda", "ESPANYA", "Espa\xA4"
-                             "a", "\x80" "ENTRE", "Avila", "\xB5vila", "espanya"};
+  const char* addresses[] = {"CAMI",
+                             "\x85vila",
+                             "avinguda",
+                             "ESPANYA",
+                             "Espa\xA4"
+                             "a",
+                             "\x80"
+                             "ENTRE",
+                             "Avila",
+                             "\xB5vila",
+                             "espanya"};
   for (size_t i = 0; i < std::size(addresses); ++i)
-    ASSERT_EQ(file.insert(recordWith(204, {{0, std::string{char(0x80), char(0x81 + i)}},
-                                           {8, addresses[i]}})),
+    ASSERT_EQ(file.insert(recordWith(
+                  204, {{0, std::string{char(0x80), char(0x81 + i)}}, {8, addresses[i]}})),
               0);
   std::vector<std::string> order;
   for (const std::string& address : walk(file, 1, true, 8, 30))
     order.push_back(address.substr(0, address.find_last_not_of(' ') + 1));
-  EXPECT_EQ(order, (std::vector<std::string>{"\x85vila", "Avila", "\xB5vila", "avinguda",
-                                             "CAMI", "\x80" "ENTRE",
+  EXPECT_EQ(order, (std::vector<std::string>{"\x85vila", "Avila", "\xB5vila", "avinguda", "CAMI",
+                                             "\x80"
+                                             "ENTRE",
                                              "Espa\xA4"
                                              "a",  // ESPANA
                                              "ESPANYA", "espanya"}));
@@ -275,8 +287,9 @@ TEST_P(RecordBadInput, AddressKeyCollatesAccentsAndSmallLettersWithCapitals) {
 TEST_P(RecordBadInput, HighestPositionTakenUsesTheLowestFreeOne) {
   std::string path = goodFile(dir, "top.dat");
   if (dir.backend() == Backend::Files) {
-    ASSERT_EQ(runSqlite(path, "UPDATE records SET position=2147483647 WHERE position=2;"
-                              " UPDATE key_0 SET position=2147483647 WHERE position=2"),
+    ASSERT_EQ(runSqlite(path,
+                        "UPDATE records SET position=2147483647 WHERE position=2;"
+                        " UPDATE key_0 SET position=2147483647 WHERE position=2"),
               0);
   } else {  // the position's sequence at its end
     ASSERT_EQ(dir.psql("UPDATE top SET position = 2147483647 WHERE position = 2;"

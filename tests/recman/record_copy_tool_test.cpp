@@ -27,8 +27,7 @@ class CopyTool : public ::testing::Test {
     ASSERT_EQ(createFile(path, creationData(8, {{{1, 2, 0}}})), 0);
     RecordFile file;
     ASSERT_EQ(file.open(path), 0);
-    for (int i = 10; i < 10 + records; ++i)
-      ASSERT_EQ(file.insert(std::to_string(i) + "......"), 0);
+    for (int i = 10; i < 10 + records; ++i) ASSERT_EQ(file.insert(std::to_string(i) + "......"), 0);
     ASSERT_EQ(file.close(), 0);
   }
   std::vector<std::string> records(const std::string& path) {
@@ -64,8 +63,9 @@ TEST_F(CopyTool, MovesEveryRecordFileOntoTheServerAndBack) {
             std::string::npos);
 
   TempDir back;
-  EXPECT_EQ(kivdata({"copy", server.server(), back.path()}),
-            "copied DepartaV: 5 records\ncopied TVRebut: 2 records\ncopied 2 record files\nexit=0\n");
+  EXPECT_EQ(
+      kivdata({"copy", server.server(), back.path()}),
+      "copied DepartaV: 5 records\ncopied TVRebut: 2 records\ncopied 2 record files\nexit=0\n");
   EXPECT_EQ(records(back.file("DepartaV.dat")), records(files.file("DepartaV.dat")));
 }
 

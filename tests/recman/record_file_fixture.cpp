@@ -18,8 +18,8 @@ void putLe16(std::string& out, size_t at, uint16_t value) {
 
 int16_t call(int16_t operation, uint8_t* positionBlock, std::string& data, int32_t& length,
              std::string& key, int8_t keyNumber, uint8_t keyLength = 255) {
-  return recordManagerCall(operation, positionBlock, data.data(), &length, key.data(),
-                           keyLength, keyNumber);
+  return recordManagerCall(operation, positionBlock, data.data(), &length, key.data(), keyLength,
+                           keyNumber);
 }
 
 }  // namespace

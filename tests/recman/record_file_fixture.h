@@ -37,8 +37,8 @@ std::string recordWith(size_t length, const std::vector<std::pair<size_t, std::s
 class RecordFile {
  public:
   uint8_t positionBlock[RecordManagerPositionBlockSize] = {};
-  std::string data;    // what the last read returned
-  std::string key;     // the key buffer after the last call
+  std::string data;  // what the last read returned
+  std::string key;   // the key buffer after the last call
   int32_t dataLength = 0;
 
   int16_t open(const std::string& path, int8_t mode = RecordOpenMode::Normal);
@@ -121,17 +121,17 @@ class RecordFileTest : public ::testing::TestWithParam<Param> {
 };
 
 // Both back ends, named in the test names.
-#define BOTH_BACKENDS \
+#define BOTH_BACKENDS                                 \
   ::testing::Values(Backend::Files, Backend::Server), \
       [](const auto& backendInfo) { return backendName(backendInfo.param); }
 
 // Both back ends times the cases of a table; each case has a `name`.
-#define BOTH_BACKENDS_WITH(...)                                                            \
-  ::testing::Combine(::testing::Values(Backend::Files, Backend::Server),                   \
-                     ::testing::Values(__VA_ARGS__)),                                      \
-      [](const auto& caseInfo) {                                                           \
-        return std::string(std::get<1>(caseInfo.param).name) + "_" +                       \
-               backendName(std::get<0>(caseInfo.param));                                   \
+#define BOTH_BACKENDS_WITH(...)                                          \
+  ::testing::Combine(::testing::Values(Backend::Files, Backend::Server), \
+                     ::testing::Values(__VA_ARGS__)),                    \
+      [](const auto& caseInfo) {                                         \
+        return std::string(std::get<1>(caseInfo.param).name) + "_" +     \
+               backendName(std::get<0>(caseInfo.param));                 \
       }
 
 std::string shellQuoted(const std::string& text);

@@ -2,16 +2,16 @@
 // and a transaction cut short by kill -9.
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
 
 #include "record_file_fixture.h"
 
@@ -80,8 +80,8 @@ class RecordProcesses : public RecordFileTest<Backend> {
 TEST_P(RecordProcesses, RecordLockHoldsUntilItsHolderDies) {
   Child holder([&](Child& self) {
     RecordFile file;
-    bool ok = file.open(path) == 0 &&
-              file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20") == 0;
+    bool ok =
+        file.open(path) == 0 && file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20") == 0;
     self.tellParent(ok ? 'L' : 'E');
     if (self.fromParent() == 'D') ::_exit(0);
   });
@@ -258,9 +258,8 @@ TEST_P(RecordProcesses, ChildOfAnOpenFileLeavesTheParentsFileAndLocksAlone) {
   EXPECT_EQ(careless.wait(), 0);
   Child probe([&](Child&) {
     RecordFile other;
-    ::_exit(other.open(path) == 0 &&
-                    other.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20") ==
-                        RecordStatus::RecordLocked
+    ::_exit(other.open(path) == 0 && other.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0,
+                                                "20") == RecordStatus::RecordLocked
                 ? 1
                 : 0);
   });

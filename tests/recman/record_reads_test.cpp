@@ -12,7 +12,9 @@ namespace {
 
 class RecordReads : public RecordFileTest<Backend> {};
 
-std::string le16(uint16_t value) { return {char(value & 0xff), char(value >> 8)}; }
+std::string le16(uint16_t value) {
+  return {char(value & 0xff), char(value >> 8)};
+}
 
 TEST_P(RecordReads, CreateOpenInsertAndWalkBothWays) {
   std::string path = dir.file("plain.dat");
@@ -21,10 +23,8 @@ TEST_P(RecordReads, CreateOpenInsertAndWalkBothWays) {
   ASSERT_EQ(file.open(path), 0);
   for (const char* code : {"CCCC", "AAAA", "DDDD", "BBBB"})
     ASSERT_EQ(file.insert(recordWith(20, {{0, code}, {10, "x"}})), 0);
-  EXPECT_EQ(walk(file, 0, true, 0, 4),
-            (std::vector<std::string>{"AAAA", "BBBB", "CCCC", "DDDD"}));
-  EXPECT_EQ(walk(file, 0, false, 0, 4),
-            (std::vector<std::string>{"DDDD", "CCCC", "BBBB", "AAAA"}));
+  EXPECT_EQ(walk(file, 0, true, 0, 4), (std::vector<std::string>{"AAAA", "BBBB", "CCCC", "DDDD"}));
+  EXPECT_EQ(walk(file, 0, false, 0, 4), (std::vector<std::string>{"DDDD", "CCCC", "BBBB", "AAAA"}));
   EXPECT_EQ(file.recordCount(), 4u);
   EXPECT_EQ(file.close(), 0);
   EXPECT_EQ(file.read(RecordOp::GetFirst, 0), RecordStatus::FileNotOpen);
@@ -49,8 +49,7 @@ TEST_P(KeyOrder, WalksInKeyOrder) {
   RecordFile file;
   ASSERT_EQ(file.open(path), 0);
   for (size_t i = 0; i < c.inserted.size(); ++i)
-    ASSERT_EQ(file.insert(recordWith(12, {{0, c.inserted[i]}, {8, std::to_string(i)}})), 0)
-        << i;
+    ASSERT_EQ(file.insert(recordWith(12, {{0, c.inserted[i]}, {8, std::to_string(i)}})), 0) << i;
   std::string forward, backward;
   for (const std::string& tag : walk(file, 0, true, 8, 1)) forward += tag;
   for (const std::string& tag : walk(file, 0, false, 8, 1)) backward += tag;
@@ -60,25 +59,24 @@ TEST_P(KeyOrder, WalksInKeyOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Segments, KeyOrder,
-    BOTH_BACKENDS_WITH(
-        OrderCase{"String", {{{1, 3, 0}}}, {"b", "a", "B", "ab"}, "2130"},
-        OrderCase{"BinaryLittleEndian",
-                  {{{1, 2, SegmentFlag::Binary}}},
-                  {le16(256), le16(1), le16(255), le16(0x0102)},
-                  "1203"},
-        OrderCase{"Collated",
-                  {{{1, 3, SegmentFlag::Collated | SegmentFlag::Duplicates}}},
-                  {"b", "A", "C", "a", "B"},
-                  "13042",
-                  caseFoldingTable()},
-        OrderCase{"DuplicatesByPosition",
-                  {{{1, 1, SegmentFlag::Duplicates}}},
-                  {"m", "a", "m", "m", "a"},
-                  "14023"},
-        OrderCase{"TwoSegmentsStringThenBinary",
-                  {{{3, 1, 0}, {1, 2, SegmentFlag::Binary}}},
-                  {le16(2) + "a", le16(1) + "b", le16(1) + "a", le16(256) + "a"},
-                  "2031"}));
+    BOTH_BACKENDS_WITH(OrderCase{"String", {{{1, 3, 0}}}, {"b", "a", "B", "ab"}, "2130"},
+                       OrderCase{"BinaryLittleEndian",
+                                 {{{1, 2, SegmentFlag::Binary}}},
+                                 {le16(256), le16(1), le16(255), le16(0x0102)},
+                                 "1203"},
+                       OrderCase{"Collated",
+                                 {{{1, 3, SegmentFlag::Collated | SegmentFlag::Duplicates}}},
+                                 {"b", "A", "C", "a", "B"},
+                                 "13042",
+                                 caseFoldingTable()},
+                       OrderCase{"DuplicatesByPosition",
+                                 {{{1, 1, SegmentFlag::Duplicates}}},
+                                 {"m", "a", "m", "m", "a"},
+                                 "14023"},
+                       OrderCase{"TwoSegmentsStringThenBinary",
+                                 {{{3, 1, 0}, {1, 2, SegmentFlag::Binary}}},
+                                 {le16(2) + "a", le16(1) + "b", le16(1) + "a", le16(256) + "a"},
+                                 "2031"}));
 
 // Searches on a file with the string keys 10, 20, 20, 30 (duplicates allowed).
 struct SearchCase {
@@ -117,23 +115,24 @@ TEST_P(Searches, FindTheRightRecordOrLeaveBuffersAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Operations, Searches,
-    BOTH_BACKENDS_WITH(SearchCase{"EqualFound", RecordOp::GetEqual, "20", 0, "20a"},
-                       SearchCase{"EqualBetween", RecordOp::GetEqual, "25", RecordStatus::KeyNotFound, ""},
-                       SearchCase{"EqualBeyond", RecordOp::GetEqual, "99", RecordStatus::KeyNotFound, ""},
-                       SearchCase{"GreaterFound", RecordOp::GetGreater, "20", 0, "30c"},
-                       SearchCase{"GreaterAtEnd", RecordOp::GetGreater, "30", RecordStatus::EndOfFile, ""},
-                       SearchCase{"GreaterOrEqualFirstDuplicate", RecordOp::GetGreaterOrEqual, "20", 0, "20a"},
-                       SearchCase{"GreaterOrEqualBetween", RecordOp::GetGreaterOrEqual, "11", 0, "20a"},
-                       SearchCase{"LessFound", RecordOp::GetLess, "20", 0, "10b"},
-                       SearchCase{"LessAtStart", RecordOp::GetLess, "10", RecordStatus::EndOfFile, ""},
-                       SearchCase{"LessOrEqualLastDuplicate", RecordOp::GetLessOrEqual, "20", 0, "20d"},
-                       SearchCase{"LessOrEqualBetween", RecordOp::GetLessOrEqual, "29", 0, "20d"},
-                       SearchCase{"LessOrEqualBelowAll", RecordOp::GetLessOrEqual, "0", RecordStatus::EndOfFile, ""}));
+    BOTH_BACKENDS_WITH(
+        SearchCase{"EqualFound", RecordOp::GetEqual, "20", 0, "20a"},
+        SearchCase{"EqualBetween", RecordOp::GetEqual, "25", RecordStatus::KeyNotFound, ""},
+        SearchCase{"EqualBeyond", RecordOp::GetEqual, "99", RecordStatus::KeyNotFound, ""},
+        SearchCase{"GreaterFound", RecordOp::GetGreater, "20", 0, "30c"},
+        SearchCase{"GreaterAtEnd", RecordOp::GetGreater, "30", RecordStatus::EndOfFile, ""},
+        SearchCase{"GreaterOrEqualFirstDuplicate", RecordOp::GetGreaterOrEqual, "20", 0, "20a"},
+        SearchCase{"GreaterOrEqualBetween", RecordOp::GetGreaterOrEqual, "11", 0, "20a"},
+        SearchCase{"LessFound", RecordOp::GetLess, "20", 0, "10b"},
+        SearchCase{"LessAtStart", RecordOp::GetLess, "10", RecordStatus::EndOfFile, ""},
+        SearchCase{"LessOrEqualLastDuplicate", RecordOp::GetLessOrEqual, "20", 0, "20d"},
+        SearchCase{"LessOrEqualBetween", RecordOp::GetLessOrEqual, "29", 0, "20d"},
+        SearchCase{"LessOrEqualBelowAll", RecordOp::GetLessOrEqual, "0", RecordStatus::EndOfFile,
+                   ""}));
 
 TEST_P(RecordReads, StepsContinueFromEverySearchAndFromGetDirect) {
   std::string path = dir.file("steps.dat");
-  ASSERT_EQ(createFile(path, creationData(6, {{{1, 2, 0}}, {{4, 2, SegmentFlag::Duplicates}}})),
-            0);
+  ASSERT_EQ(createFile(path, creationData(6, {{{1, 2, 0}}, {{4, 2, SegmentFlag::Duplicates}}})), 0);
   RecordFile file;
   ASSERT_EQ(file.open(path), 0);
   // key 0 = first two bytes, key 1 = bytes 4-5

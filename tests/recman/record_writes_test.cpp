@@ -1,10 +1,10 @@
 // Writes, Stat, transactions and the argument statuses, on real files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 
 #include "platform/files.h"
 #include "record_file_fixture.h"
@@ -64,11 +64,11 @@ TEST_P(RecordWrites, InsertUpdateDeleteKeepKeysAndCounts) {
 
 TEST_P(RecordWrites, StatDescribesTheFileInTheCreationLayout) {
   path = dir.file("stat.dat");
-  std::string creation =
-      creationData(30, {{{1, 2, SegmentFlag::Binary}}, {{5, 3, SegmentFlag::Duplicates},
-                                                        {10, 4, SegmentFlag::Duplicates |
-                                                                    SegmentFlag::Collated}}},
-                   caseFoldingTable(), 1024);
+  std::string creation = creationData(
+      30,
+      {{{1, 2, SegmentFlag::Binary}},
+       {{5, 3, SegmentFlag::Duplicates}, {10, 4, SegmentFlag::Duplicates | SegmentFlag::Collated}}},
+      caseFoldingTable(), 1024);
   ASSERT_EQ(createFile(path, creation), 0);
   RecordFile file;
   ASSERT_EQ(file.open(path), 0);
@@ -86,13 +86,12 @@ TEST_P(RecordWrites, StatDescribesTheFileInTheCreationLayout) {
   ASSERT_EQ(file.stat(bytes), 0);
   ASSERT_EQ(bytes.size(), 16u + 3 * 16 + 265);
   EXPECT_EQ(bytes[0], 30);
-  EXPECT_EQ(le32At(bytes, 6), 3u);                  // records
-  EXPECT_EQ(le32At(bytes, 16 + 6), 3u);             // key 0: 3 distinct values
-  EXPECT_EQ(le32At(bytes, 32 + 6), 2u);             // key 1 ("KEY"+aaaa / bbbb)
-  EXPECT_EQ(le32At(bytes, 48 + 6), 2u);             // same number in its second segment
+  EXPECT_EQ(le32At(bytes, 6), 3u);       // records
+  EXPECT_EQ(le32At(bytes, 16 + 6), 3u);  // key 0: 3 distinct values
+  EXPECT_EQ(le32At(bytes, 32 + 6), 2u);  // key 1 ("KEY"+aaaa / bbbb)
+  EXPECT_EQ(le32At(bytes, 48 + 6), 2u);  // same number in its second segment
   EXPECT_EQ(bytes.substr(16 + 4, 2), le16(SegmentFlag::Binary));
-  EXPECT_EQ(bytes.substr(32 + 4, 2),
-            le16(SegmentFlag::Duplicates | SegmentFlag::Continues));
+  EXPECT_EQ(bytes.substr(32 + 4, 2), le16(SegmentFlag::Duplicates | SegmentFlag::Continues));
   EXPECT_EQ(bytes.substr(64), creation.substr(64));  // collating sequence as given
 
   ASSERT_EQ(file.read(RecordOp::GetFirst, 0), 0);
@@ -107,9 +106,9 @@ TEST_P(RecordWrites, StatDescribesTheFileInTheCreationLayout) {
 
   std::string cut(20, '\0');
   int32_t length = 20;
-  EXPECT_EQ(recordManagerCall(RecordOp::Stat, file.positionBlock, cut.data(), &length, nullptr,
-                              0, 0),
-            RecordStatus::DataBufferTooShort);
+  EXPECT_EQ(
+      recordManagerCall(RecordOp::Stat, file.positionBlock, cut.data(), &length, nullptr, 0, 0),
+      RecordStatus::DataBufferTooShort);
   EXPECT_EQ(length, 20);
   EXPECT_EQ(cut.substr(0, 16), bytes.substr(0, 16));
 }
@@ -123,8 +122,8 @@ TEST_P(RecordWrites, TransactionCommitsAllOrNothing) {
   ASSERT_EQ(file.insert("10 aa..."), 0);
   ASSERT_EQ(file.insert("20 aa..."), 0);
   EXPECT_EQ(file.insert("20 bb..."), RecordStatus::DuplicateKey);  // only this one undone
-  EXPECT_EQ(file.recordCount(), 3u);                              // seen inside
-  EXPECT_EQ(file.close(), RecordStatus::InvalidOperation);        // its writes are pending
+  EXPECT_EQ(file.recordCount(), 3u);                               // seen inside
+  EXPECT_EQ(file.close(), RecordStatus::InvalidOperation);         // its writes are pending
   ASSERT_EQ(transaction(RecordOp::AbortTransaction), 0);
   EXPECT_EQ(file.recordCount(), 1u);
   EXPECT_EQ(walk(file, 0, true, 0, 2), (std::vector<std::string>{"00"}));
@@ -230,7 +229,8 @@ TEST_P(RecordWrites, StoredDataAreReadableWithTheDatabaseShell) {
               "1|20 bb...\n2|10 aa...\n");
     EXPECT_EQ(shell("sqlite3 '" + path + "' 'SELECT hex(value), position FROM key_0'"),
               "3130|2\n3230|1\n");
-    EXPECT_EQ(shell("sqlite3 '" + path + "' 'PRAGMA journal_mode; SELECT record_count FROM "
+    EXPECT_EQ(shell("sqlite3 '" + path +
+                    "' 'PRAGMA journal_mode; SELECT record_count FROM "
                     "record_file; PRAGMA integrity_check'"),
               "wal\n2\nok\n");
     return;
@@ -240,8 +240,7 @@ TEST_P(RecordWrites, StoredDataAreReadableWithTheDatabaseShell) {
             "1|20 bb...\n2|10 aa...\n");
   EXPECT_EQ(dir.psql("SELECT encode(key_0, 'hex'), position FROM w ORDER BY key_0"),
             "3130|2\n3230|1\n");
-  EXPECT_EQ(dir.psql("SELECT record_count, distinct_values FROM kiv_record_files"),
-            "2|{2,2}\n");
+  EXPECT_EQ(dir.psql("SELECT record_count, distinct_values FROM kiv_record_files"), "2|{2,2}\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordWrites, BOTH_BACKENDS);
