@@ -1,5 +1,7 @@
 #include "recman/postgres_session.h"
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "recman/record_file_server.h"
@@ -84,6 +86,14 @@ void PgSession::close() {
   dropAhead();
   queue_.clear();
   results_.clear();
+}
+
+void PgSession::abandon() {
+  if (conn_ && PQsocket(conn_) >= 0) ::close(PQsocket(conn_));
+  conn_ = nullptr;
+  pending_.clear();
+  aheadReady_ = false;
+  aheadResults_.clear();
 }
 
 bool PgSession::broken() const {

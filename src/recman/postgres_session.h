@@ -58,8 +58,9 @@ class PgSession {
   // ServerUnreachable when no session could be had.
   int16_t connect(const std::string& conninfo, bool pipeline);
   void close();
-  // Forgets the connection without a word to the server (a forked child's copy).
-  void abandon() { conn_ = nullptr; }
+  // Forgets the connection without a word to the server (a forked child's copy); the child's
+  // descriptor of it is closed, so the parent's session still ends when the parent does.
+  void abandon();
   PGconn* connection() const { return conn_; }
 
   // Each returns the command's number in the next round trip, to find its result.

@@ -491,7 +491,7 @@ void SqliteRecordStore::abandon() {
   if (state_ == State::Snapshot) snapshotEnded();
   forgetStatements();
   db_ = nullptr;
-  locks_.abandon();  // the parent's locks stay: its descriptor still refers to them
+  locks_.close();  // the parent's locks stay: its descriptor still refers to them
   state_ = State::Idle;
 }
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -103,6 +104,38 @@ TEST_P(RecordProcesses, RecordLockHoldsUntilItsHolderDies) {
   EXPECT_EQ(file.read(RecordOp::GetEqual + RecordOp::LockWait, 0, "20"), 0);
   EXPECT_EQ(holder.wait(), 0);
   EXPECT_EQ(file.update("20 new.."), 0);
+}
+
+// A child the holder made (and that never touched the record manager) does not keep the
+// holder's locks alive once the holder is gone.
+TEST_P(RecordProcesses, LocksGoWithTheirHolderWhileAChildOfItLivesOn) {
+  std::string pidFile = dir.root() + "/grandchild";
+  Child holder([&](Child& self) {
+    RecordFile file;
+    bool ok =
+        file.open(path) == 0 && file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20") == 0;
+    pid_t child = ::fork();
+    if (child == 0)
+      for (;;) ::pause();
+    std::ofstream(pidFile) << child;
+    self.tellParent(ok && child > 0 ? 'L' : 'E');
+  });
+  ASSERT_EQ(holder.fromChild(), 'L');
+  pid_t grandchild = 0;
+  std::ifstream(pidFile) >> grandchild;
+  ASSERT_GT(grandchild, 0);
+  holder.kill();
+
+  RecordFile file;
+  ASSERT_EQ(file.open(path), 0);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  int16_t status;
+  while ((status = file.read(RecordOp::GetEqual + RecordOp::LockNoWait, 0, "20")) ==
+             RecordStatus::RecordLocked &&
+         std::chrono::steady_clock::now() < deadline)
+    ::usleep(20000);
+  EXPECT_EQ(status, 0);
+  ::kill(grandchild, SIGKILL);
 }
 
 TEST_P(RecordProcesses, OwnLockIsKeptUntilUnlockAndIsSingle) {
