@@ -507,7 +507,6 @@ void PostgresRecordStore::close() {
 void PostgresRecordStore::abandon() {
   session_.abandon();
   snapshotEnded();
-  dropCaches();
   state_ = State::Idle;
 }
 

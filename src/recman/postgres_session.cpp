@@ -88,12 +88,11 @@ void PgSession::close() {
   results_.clear();
 }
 
+// Runs in a child just made by fork(): closes a descriptor and frees nothing (what it would
+// free is left to the end of the child).
 void PgSession::abandon() {
   if (conn_ && PQsocket(conn_) >= 0) ::close(PQsocket(conn_));
   conn_ = nullptr;
-  pending_.clear();
-  aheadReady_ = false;
-  aheadResults_.clear();
 }
 
 bool PgSession::broken() const {
