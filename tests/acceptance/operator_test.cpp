@@ -55,7 +55,10 @@ class OperatorRun : public ::testing::Test {
   // Waits for the listing of the text device and takes it away, so the next one shows.
   std::string takeListing(VtermScreen& terminal) {
     const std::string path = installation.listing();
-    EXPECT_TRUE(terminal.waitUntil([&] { return fileExists(path); }, kStartMs))
+    // The print program creates the file, then writes the whole listing in one write: wait
+    // for it to hold something, not only to exist.
+    EXPECT_TRUE(terminal.waitUntil([&] { return !readFileBytes(path).value_or("").empty(); },
+                                   kStartMs))
         << terminal.screenText();
     std::string text = readFileBytes(path).value_or("");
     removeFile(path);
