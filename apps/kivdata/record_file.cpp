@@ -42,6 +42,7 @@ std::string describeStatus(int16_t status) {
       {RecordStatus::EndOfFile, "end of file"},
       {RecordStatus::FileNotFound, "file not found"},
       {RecordStatus::DiskFull, "disk full"},
+      {RecordStatus::ServerUnreachable, "database server unreachable"},
       {RecordStatus::DataBufferTooShort, "data buffer too short"},
       {RecordStatus::InvalidRecordLength, "invalid record length"},
       {RecordStatus::NotARecordFile, "not a record file"},

@@ -12,11 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace RecordStatus {
-// The installation's database server could not be reached (refused, timed out after a few
-// seconds, authentication refused) or the connection to it was lost.
-constexpr int16_t ServerUnreachable = 20;
-}  // namespace RecordStatus
+#include "recman/record_manager.h"  // RecordStatus::ServerUnreachable
 
 // The libpq connection string of the server holding the record file at `path`, or empty
 // when the installation keeps SQLite files.

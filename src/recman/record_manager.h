@@ -78,6 +78,9 @@ constexpr int16_t InvalidPositioning = 8;
 constexpr int16_t EndOfFile = 9;
 constexpr int16_t FileNotFound = 12;
 constexpr int16_t DiskFull = 18;
+// The installation's database server could not be reached (refused, timed out after a few
+// seconds, authentication refused) or the connection to it was lost.
+constexpr int16_t ServerUnreachable = 20;
 constexpr int16_t DataBufferTooShort = 22;
 constexpr int16_t InvalidRecordLength = 28;
 constexpr int16_t NotARecordFile = 30;

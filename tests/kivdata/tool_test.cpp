@@ -345,6 +345,23 @@ TEST_F(KivdataTool, LockHoldsTheFileOrOneRecord) {
   EXPECT_EQ(run({"lock", "pairs", "--record", "2", "--seconds", "0"}).exitCode, 0);
 }
 
+// An installation whose Quon.ini names a database server nobody answers at: every command
+// on its record files says so, and stores nothing anywhere.
+TEST_F(KivdataTool, UnreachableServerIsNamedAsSuch) {
+  fs::create_directory(dir.file("DADES"));
+  writeFile(dir.file("Quon.ini"),
+            "[Dades]\r\nServidor=host=127.0.0.1 port=1 connect_timeout=2\r\n");
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"stat", "DADES/pairs"},
+        std::vector<std::string>{"create", "DADES/pairs", "pairs.xdf"}}) {
+    ToolRun refused = run(command);
+    EXPECT_EQ(refused.exitCode, 1) << command[0];
+    EXPECT_NE(refused.err.find("database server unreachable (status 20)"), std::string::npos)
+        << refused.err;
+  }
+  EXPECT_TRUE(fs::is_empty(dir.file("DADES")));
+}
+
 // The CSV that `export` gives for rows of a table.
 std::string csvTable(const std::string& table, const std::vector<FieldValues>& rows) {
   std::string text = csvLine(findTableLayout(table)->columns());
