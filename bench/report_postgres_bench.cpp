@@ -25,56 +25,15 @@
 #include <string>
 #include <vector>
 
-#include "core/session_settings.h"
-#include "locale/date_text.h"
-#include "locale/numeric_picture.h"
-#include "locale/packed_digits.h"
-#include "platform/process.h"
-#include "records/module_record_files.h"
-#include "records/record_file_table.h"
-#include "records/record_layouts.h"
-#include "report/print_file.h"
-#include "report/vacancy_report.h"
-#include "ui/form_range.h"
+#include "report_installations.h"
 
 namespace fs = std::filesystem;
+using namespace bench_installations;
 
 namespace {
 
-constexpr int VacantPercent = 10;
-
-struct Size {
-  long apartments;
-  int properties;
-  int apartmentsPerProperty;
-};
-
-bool keepInstallations() {
-  return std::getenv("REPORT_BENCH_DIR") != nullptr;
-}
-
 std::string workDir() {
-  static const std::string dir =
-      keepInstallations()
-          ? std::string(std::getenv("REPORT_BENCH_DIR"))
-          : (fs::temp_directory_path() / ("kiv-report-pg-bench-" + std::to_string(::getpid())))
-                .string();
-  return dir;
-}
-
-std::string kivdataPath() {
-  if (const char* given = std::getenv("KIVDATA")) return given;
-  std::error_code error;
-  fs::path exe = fs::read_symlink("/proc/self/exe", error);
-  return (exe.parent_path().parent_path() / "kivdata").string();
-}
-
-bool kivdata(const std::vector<std::string>& arguments) {
-  ProgramResult result = runProgram(kivdataPath(), arguments);
-  if (result.exitCode == 0) return true;
-  std::fprintf(stderr, "report_postgres_bench: kivdata %s ended with %d\n", arguments[0].c_str(),
-               result.exitCode);
-  return false;
+  return bench_installations::workDir("report-pg-bench");
 }
 
 // ---- the server ----
@@ -110,48 +69,10 @@ void stopServer() {
 
 // ---- the installations ----
 
-// The same made-up shape as report_bench's for sizes beyond what kivdata demo makes.
-bool importGenerated(const std::string& root, const Size& size) {
-  std::string properties = root + "/properties.csv", apartments = root + "/apartments.csv";
-  {
-    std::ofstream out(properties);
-    out << "code,address,address_flag\n";
-    for (int p = 1; p <= size.properties; ++p)
-      out << p << ",C/ DEL BANC DE PROVES " << p << "," << (p % 7 == 0 ? "P" : "") << "\n";
-    std::ofstream rows(apartments);
-    rows << "property,apartment,designation,own_address,tenant,amount1,amount2,amount3,"
-            "extra1_code,extra1_amount,last_code,last_amount\n";
-    uint64_t state = 12345;
-    long tenant = 10000;
-    for (int p = 1; p <= size.properties; ++p)
-      for (int a = 1; a <= size.apartmentsPerProperty; ++a) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        bool vacant = (state >> 33) % 100 < VacantPercent;
-        rows << p << "," << a << ",PIS " << a << ",C/ PROPI " << a << "," << (vacant ? 0 : ++tenant)
-             << "," << 50000 + a * 10 << ",1200,2300,12," << (a % 3) * 1000 << ",7,450\n";
-      }
-  }
-  return kivdata({"import", "properties", root + "/DADES/FinquesV", properties}) &&
-         kivdata({"import", "apartments", root + "/DADES/DepartaV", apartments}) &&
-         fs::remove(properties) && fs::remove(apartments);
-}
-
 // The SQLite installation of a size (the one report_bench makes, shared through
 // REPORT_BENCH_DIR), made once.
 std::string filesInstallation(const Size& size) {
-  std::string root = workDir() + "/" + std::to_string(size.apartments);
-  if (fs::exists(root + "/DADES/DepartaV.dat")) return root;
-  fs::create_directories(workDir());
-  bool ok = kivdata({"demo", root, "--properties", std::to_string(size.properties),
-                     "--apartments-per-property", std::to_string(size.apartmentsPerProperty),
-                     "--vacant", std::to_string(VacantPercent), "--date", "20240305"});
-  if (!ok) {
-    std::error_code error;
-    fs::remove_all(root, error);
-    ok = kivdata({"demo", root, "--properties", "0", "--date", "20240305"}) &&
-         importGenerated(root, size);
-  }
-  return ok ? root : "";
+  return bench_installations::filesInstallation(workDir(), size);
 }
 
 // A second installation root with the same settings whose Quon.ini names the server, its record
@@ -196,29 +117,6 @@ bool filesAppeared(const std::string& root) {
   return false;
 }
 
-void openSession(const std::string& root) {
-  ::setenv("KIVROOT", (root + "/").c_str(), 1);
-  ::setenv("KIVTMP", (root + "/SESSIO/").c_str(), 1);
-  resetDateSettings();
-  resetNumberSettings();
-  resetSessionSettings();
-  resetPrintFileState();
-  resetReportState();
-  resetRecordVariables();
-  clearRecordFileTable();
-  loadSessionSettings();
-  sessionSettings.moduleName = "HORTELIX";
-  openModuleRecordFiles();
-  rangeFrom = packCode("1");
-  rangeTo = packCode("9999");
-}
-
-void closeSession() {
-  int16_t status = 0;
-  resetRecordFiles(status);
-  clearRecordFileTable();
-}
-
 // Wall seconds of each run's scans, by size and back end, for the ratio printed at the end.
 std::map<long, std::map<bool, std::vector<double>>> secondsPerScan;
 
@@ -237,12 +135,7 @@ void BM_VacancyReport(benchmark::State& state, Size size, bool onServer) {
   }
   openSession(root);
   auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    openPrintFile(sessionSettings.outputDevice);
-    reportState.pageNumber = 0;
-    runVacancyReport();
-    closePrintFile();
-  }
+  for (auto _ : state) listVacancies();
   std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
   if (onServer && filesAppeared(root)) {
     state.SkipWithError("the installation did not take its record files from the server");
