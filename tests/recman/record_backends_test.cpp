@@ -259,6 +259,42 @@ TEST_F(OnServer, FilesAreTablesNamedAfterTheBaseNameFoundWithoutRegardToCase) {
   EXPECT_EQ(dir.psql("SELECT count(*) FROM \"FinquesV\""), "1\n");
 }
 
+// The server ends the module's connections (a restart, an administrator): the calls that need
+// the server give 20 at once, a write is not taken for done, and the next open connects anew
+// and finds the file as it was.
+TEST_F(OnServer, LostConnectionGivesStatus20AndTheNextOpenConnectsAgain) {
+  const std::string application = "kivlost" + std::to_string(::getpid());
+  std::ofstream(dir.root() + "/Quon.ini", std::ios::binary | std::ios::trunc)
+      << "[Dades]\r\nServidor=" << dir.server() << " application_name=" << application << "\r\n";
+  const std::string path = dir.file("Lost");
+  ASSERT_EQ(createFile(path, creationData(8, {{{1, 4, SegmentFlag::Binary}}})), 0);
+  RecordFile file;
+  ASSERT_EQ(file.open(path), 0);
+  ASSERT_EQ(transaction(RecordOp::BeginTransaction), 0);
+  for (uint32_t n = 1; n <= 2000; ++n) ASSERT_EQ(file.insert(le32(n) + "...."), 0);
+  ASSERT_EQ(transaction(RecordOp::EndTransaction), 0);
+  ASSERT_EQ(file.read(RecordOp::GetFirst, 0), 0);
+
+  EXPECT_EQ(dir.psql("SELECT count(pg_terminate_backend(pid)) > 0 FROM pg_stat_activity"
+                     " WHERE application_name = '" + application + "'"),
+            "t\n");
+  // Rows of the snapshot already fetched may still come; past them the walk stops with 20.
+  int16_t status = 0;
+  for (int read = 0; read < 2000 && status == 0; ++read) status = file.read(RecordOp::GetNext, 0);
+  EXPECT_EQ(status, RecordStatus::ServerUnreachable);
+  endReadSnapshot();
+  EXPECT_EQ(file.insert(le32(5000) + "...."), RecordStatus::ServerUnreachable);
+  EXPECT_EQ(file.read(RecordOp::GetFirst, 0), RecordStatus::ServerUnreachable);
+  file.close();
+
+  RecordFile again;
+  ASSERT_EQ(again.open(path), 0);
+  EXPECT_EQ(again.recordCount(), 2000u);
+  EXPECT_EQ(again.read(RecordOp::GetEqual, 0, le32(5000)), RecordStatus::KeyNotFound);
+  EXPECT_EQ(again.insert(le32(5000) + "...."), 0);
+  EXPECT_EQ(again.close(), 0);
+}
+
 // A listener that takes connections and never says a word.
 class SilentServer {
  public:
