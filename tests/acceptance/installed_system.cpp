@@ -1,12 +1,14 @@
 #include "installed_system.h"
 
 #include <fcntl.h>
+#include <libpq-fe.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -78,6 +80,34 @@ bool replaceLine(std::string& text, const std::string& from, const std::string& 
   if (at == std::string::npos) return false;
   text.replace(at, line.size(), "\r\n" + to + "\r\n");
   return true;
+}
+
+// A connection string's value, quoted where it has to be.
+std::string connectionValue(const std::string& value) {
+  if (!value.empty() && value.find_first_of(" '\\") == std::string::npos) return value;
+  std::string quoted = "'";
+  for (char c : value) {
+    if (c == '\'' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "'";
+}
+
+// The server of `conninfo` (key=value words or a URI) with the database `database`, as
+// key=value words.
+std::string withDatabase(const std::string& conninfo, const std::string& database) {
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
+  if (!options) {
+    PQfreemem(error);
+    return conninfo + " dbname=" + database;
+  }
+  std::string words;
+  for (const PQconninfoOption* option = options; option->keyword; ++option)
+    if (option->val && std::string(option->keyword) != "dbname")
+      words += std::string(option->keyword) + "=" + connectionValue(option->val) + " ";
+  PQconninfoFree(options);
+  return words + "dbname=" + database;
 }
 
 }  // namespace
@@ -215,6 +245,54 @@ const SessionLanguage& sessionLanguage(const std::string& code) {
   return sessionLanguages().front();
 }
 
+// ---- back ends ----
+
+std::string backEndName(BackEnd backEnd) {
+  return backEnd == BackEnd::Files ? "Files" : "Postgres";
+}
+
+void PrintTo(BackEnd backEnd, std::ostream* out) { *out << backEndName(backEnd); }
+
+std::string onServer(const std::string& conninfo, const std::string& sql) {
+  PGconn* connection = PQconnectdb(conninfo.c_str());
+  std::string answer = "ERROR";
+  if (PQstatus(connection) == CONNECTION_OK) {
+    PGresult* result = PQexec(connection, sql.c_str());
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_TUPLES_OK && PQntuples(result) > 0)
+      answer = PQgetvalue(result, 0, 0);
+    else if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+      answer = "";
+    PQclear(result);
+  }
+  PQfinish(connection);
+  return answer;
+}
+
+bool ServerDatabase::make(std::string& problem) {
+  const char* given = std::getenv("KIV_TEST_POSTGRES");
+  if (!given || !*given) {
+    problem =
+        "KIV_TEST_POSTGRES is not set, so there is no PostgreSQL server to test on: run the "
+        "tests with `make test`, or under scripts/test-postgres-cluster run";
+    return false;
+  }
+  base_ = given;
+  static int made = 0;  // ctest runs each test in a process of its own; the pid tells them apart
+  const std::string name = "kivaccept_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
+  if (onServer(base_, "CREATE DATABASE " + name) != "") {
+    problem = "cannot create the database " + name + " on " + base_;
+    return false;
+  }
+  name_ = name;
+  server_ = withDatabase(base_, name_);
+  return true;
+}
+
+ServerDatabase::~ServerDatabase() {
+  if (!name_.empty()) onServer(base_, "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
+}
+
 // ---- TestInstallation ----
 
 bool TestInstallation::make(std::string& problem) {
@@ -265,6 +343,46 @@ bool TestInstallation::useSession(const std::string& language, const std::string
                         "[Pantalla]\r\nSeleccio=0\r\n[Sistema]\r\nData=" +
                             std::string(kSessionDate) + "\r\nSortida=" + device +
                             "\r\nIdioma=" + language + "\r\n");
+}
+
+bool TestInstallation::nameServer(const std::string& server) {
+  std::string quon = readFileBytes(file("Quon.ini")).value_or("");
+  const std::string line = "Servidor=" + server + "\r\n";
+  const size_t section = quon.find("[Dades]\r\n");
+  if (section == std::string::npos)
+    quon += "[Dades]\r\n" + line;
+  else
+    quon.insert(section + 9, line);  // the first of the section's keys of that name counts
+  return writeFileBytes(file("Quon.ini"), quon);
+}
+
+bool TestInstallation::moveToServer(const std::string& server, std::string& problem) {
+  ProgramRun copy = runKivdata({"copy", file("DADES"), server});
+  if (copy.exitCode != 0 || copy.output.find("copied 3 record files") == std::string::npos) {
+    problem = "kivdata copy " + file("DADES") + " \"" + server + "\" ended with " +
+              std::to_string(copy.exitCode) + ":\n" + copy.output + copy.errors;
+    return false;
+  }
+  if (!nameServer(server)) {
+    problem = "cannot write " + file("Quon.ini");
+    return false;
+  }
+  std::error_code error;
+  std::filesystem::rename(file("DADES"), file("DADES.files"), error);
+  if (!error) std::filesystem::create_directory(file("DADES"), error);
+  if (error) {
+    problem = "cannot put " + file("DADES") + " aside: " + error.message();
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> TestInstallation::lockCommand(const std::string& name, int position,
+                                                       int seconds) const {
+  std::vector<std::string> argv = {installedProgram("kivdata"), "lock", file("DADES/" + name)};
+  if (position > 0) argv.insert(argv.end(), {"--record", std::to_string(position)});
+  argv.insert(argv.end(), {"--seconds", std::to_string(seconds)});
+  return argv;
 }
 
 std::vector<std::string> TestInstallation::environment() const {

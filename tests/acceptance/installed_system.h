@@ -6,6 +6,7 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,38 @@ constexpr const char* kSessionDate = "20240305";
 constexpr const char* kListedDate = "5/3/2024";
 constexpr const char* kCompanyName = "Finques Hortal, S.L.";
 
+// Where an installation's record files are: the SQLite files of its DADES, or a database on
+// a PostgreSQL server named in its Quon.ini.
+enum class BackEnd { Files, Postgres };
+// "Files", "Postgres": the back end's part of a test's name.
+std::string backEndName(BackEnd backEnd);
+void PrintTo(BackEnd backEnd, std::ostream* out);
+
+// Runs one statement on the server of `conninfo`: the first column of its first row, "" when
+// it gives no row, "ERROR" when it cannot be run.
+std::string onServer(const std::string& conninfo, const std::string& sql);
+
+// A database of a test's own on the PostgreSQL server the tests are given (the connection
+// string in KIV_TEST_POSTGRES), dropped with its sessions when this is destroyed.
+class ServerDatabase {
+ public:
+  ServerDatabase() = default;
+  ~ServerDatabase();
+  ServerDatabase(const ServerDatabase&) = delete;
+  ServerDatabase& operator=(const ServerDatabase&) = delete;
+  // Creates the database; false with the reason when KIV_TEST_POSTGRES is not set (the tests
+  // on the server then fail, they are not skipped) or the server refuses.
+  bool make(std::string& problem);
+  // The server as KIV_TEST_POSTGRES names it.
+  const std::string& base() const { return base_; }
+  const std::string& name() const { return name_; }
+  // The connection string of this database.
+  const std::string& server() const { return server_; }
+
+ private:
+  std::string base_, name_, server_;
+};
+
 class TestInstallation {
  public:
   explicit TestInstallation(const std::string& root) : root_(root) {}
@@ -76,6 +109,16 @@ class TestInstallation {
   bool make(std::string& problem);
   // Rewrites the session's QuonTerm.ini for this language and output device.
   bool useSession(const std::string& language, const std::string& device);
+  // Quon.ini names `server` (Servidor in section Dades): the record files are there.
+  bool nameServer(const std::string& server);
+  // The record files copied onto `server` with the installed kivdata, Quon.ini naming it,
+  // and DADES put aside (as DADES.files, an empty DADES in its place) so that nothing can be
+  // read from the SQLite files any more.
+  bool moveToServer(const std::string& server, std::string& problem);
+  // The installed kivdata holding the lock of the record at `position` of record file
+  // DADES/`name` (position 0: the whole file) for `seconds`.
+  std::vector<std::string> lockCommand(const std::string& name, int position,
+                                       int seconds) const;
 
   const std::string& root() const { return root_; }
   std::string file(const std::string& name) const { return root_ + "/" + name; }

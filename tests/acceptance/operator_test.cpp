@@ -1,11 +1,17 @@
 // The operator at work with the installed programs, in a pseudo-terminal read through a
 // terminal emulator, on an installation made by the installed kivdata: the form, a property
 // picked with F4, the range confirmed, the listing on a text device, the form back with its
-// values, a second listing, Esc; and the form and the listing in each of the four languages.
+// values, a second listing, Esc, all while another process holds the lock of a listed
+// apartment; and the form and the listing in each of the four languages. Each run twice:
+// with the record files as the installation's SQLite files, and moved onto a database of
+// the PostgreSQL server of KIV_TEST_POSTGRES (without it those runs fail). The same bytes
+// are expected from both.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,12 +32,22 @@ namespace {
 constexpr int kStartMs = 60000;  // a start, a listing: the machine may be busy
 constexpr int kKeyMs = 30000;    // the answer to a key
 
-class OperatorRun : public ::testing::Test {
+class OperatorRun : public ::testing::TestWithParam<BackEnd> {
  protected:
   void SetUp() override {
     ASSERT_FALSE(installedPrefix().empty()) << installProblem();
     std::string problem;
     ASSERT_TRUE(installation.make(problem)) << problem;
+    if (GetParam() == BackEnd::Postgres) {
+      ASSERT_TRUE(database.make(problem)) << problem;
+      ASSERT_TRUE(installation.moveToServer(database.server(), problem)) << problem;
+    }
+  }
+  void TearDown() override {
+    // On the server the module never falls back to the files: none was made in DADES.
+    if (GetParam() == BackEnd::Postgres && !database.name().empty()) {
+      EXPECT_TRUE(std::filesystem::is_empty(installation.file("DADES")));
+    }
   }
   bool start(VtermScreen& terminal, const termios* settings = nullptr) {
     return terminal.start({installedProgram("hortelix")}, installation.environment(), dir.path(),
@@ -67,6 +83,7 @@ class OperatorRun : public ::testing::Test {
 
   TempDir dir;
   TestInstallation installation{dir.file("kiv")};
+  ServerDatabase database;
   size_t confirmedAt = 0;
 };
 
@@ -88,7 +105,15 @@ std::vector<std::string> withHeader(const std::vector<std::string>& lines) {
   return listing;
 }
 
-TEST_F(OperatorRun, FormPickRangeListingTwiceAndEsc) {
+// The record of apartment 5/2 (the third imported), which both listings show.
+constexpr int kLockedApartment = 3;
+
+TEST_P(OperatorRun, FormPickRangeListingTwiceAndEsc) {
+  // Another process holds the lock of a listed apartment all along: the module reads past it.
+  BackgroundProgram holder;
+  ASSERT_TRUE(holder.startAndWaitForLine(
+      installation.lockCommand("DepartaV", kLockedApartment, 600), "locked ", kStartMs));
+
   const termios before = shellTerminalSettings();
   VtermScreen terminal(25, 80);
   ASSERT_TRUE(start(terminal, &before));
@@ -152,11 +177,21 @@ TEST_F(OperatorRun, FormPickRangeListingTwiceAndEsc) {
   EXPECT_FALSE(terminal.alternateScreen());
   EXPECT_TRUE(terminal.cursorVisible());
   EXPECT_TRUE(sameTerminalSettings(terminal.terminalSettings(), before));
+
+  // The lock is still the holder's: refused to a third process; it goes with its holder.
+  ProgramRun refused = runProgram(installation.lockCommand("DepartaV", kLockedApartment, 0));
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.errors.find("record locked by another process (status 84)"),
+            std::string::npos)
+      << refused.errors;
+  ASSERT_TRUE(holder.running());
+  holder.stop(SIGKILL);
+  EXPECT_EQ(runProgram(installation.lockCommand("DepartaV", kLockedApartment, 0)).exitCode, 0);
 }
 
 // Each language: the form's labels, the confirmation, and the listing's page word, title and
 // column headings, as the language file gives them.
-TEST_F(OperatorRun, FormAndListingInEachLanguage) {
+TEST_P(OperatorRun, FormAndListingInEachLanguage) {
   for (const SessionLanguage& language : sessionLanguages()) {
     SCOPED_TRACE(language.code);
     ASSERT_TRUE(installation.useSession(language.code, installation.listing()));
@@ -185,6 +220,11 @@ TEST_F(OperatorRun, FormAndListingInEachLanguage) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(, OperatorRun, ::testing::Values(BackEnd::Files, BackEnd::Postgres),
+                         [](const ::testing::TestParamInfo<BackEnd>& run) {
+                           return backEndName(run.param);
+                         });
 
 #else
 

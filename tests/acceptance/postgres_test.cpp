@@ -1,11 +1,10 @@
-// The acceptance run once more with the installation's record files on a PostgreSQL server
-// (KIV_TEST_POSTGRES, a database of each test's own): moved there with the installed
-// `kivdata copy` and named in Quon.ini, the module lists exactly what it lists from the SQLite
-// files, while a second process holds a record lock; it waits for a record file held
-// exclusively on the server; and a server that cannot be reached ends the run with the
-// record files' fatal message and status 20.
+// The installation's record files on a PostgreSQL server (KIV_TEST_POSTGRES, a database of
+// each test's own), beyond the operator's run that operator_test.cpp makes on both back ends:
+// within one run, the module shows and lists the same bytes from the SQLite files and, once
+// they are moved onto the server, while a second process holds a record lock; it waits for a
+// record file held exclusively on the server; and a server that cannot be reached ends the
+// run with the record files' fatal message and status 20.
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -34,35 +33,6 @@ namespace {
 constexpr int kStartMs = 60000;
 constexpr int kKeyMs = 30000;
 
-// One statement on the test server; the first column of its first row, or "ERROR".
-std::string onServer(const std::string& conninfo, const std::string& sql) {
-  PGconn* connection = PQconnectdb(conninfo.c_str());
-  std::string answer = "ERROR";
-  if (PQstatus(connection) == CONNECTION_OK) {
-    PGresult* result = PQexec(connection, sql.c_str());
-    ExecStatusType status = PQresultStatus(result);
-    if (status == PGRES_TUPLES_OK && PQntuples(result) > 0)
-      answer = PQgetvalue(result, 0, 0);
-    else if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
-      answer = "";
-    PQclear(result);
-  }
-  PQfinish(connection);
-  return answer;
-}
-
-// Quon.ini's key Servidor in section Dades set to `server`.
-bool nameServer(const TestInstallation& installation, const std::string& server) {
-  std::string quon = readFileBytes(installation.file("Quon.ini")).value_or("");
-  const std::string line = "Servidor=" + server + "\r\n";
-  size_t section = quon.find("[Dades]\r\n");
-  if (section == std::string::npos)
-    quon += "[Dades]\r\n" + line;
-  else
-    quon.insert(section + 9, line);  // the first of the section's keys of that name counts
-  return writeFileBytes(installation.file("Quon.ini"), quon);
-}
-
 // The text of the message window: its lines, blanks around them cut, joined by one blank.
 std::string messageText(const VtermScreen& terminal) {
   std::string text;
@@ -82,31 +52,14 @@ class OnPostgres : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(installedPrefix().empty()) << installProblem();
-    const char* given = std::getenv("KIV_TEST_POSTGRES");
-    ASSERT_TRUE(given && *given)
-        << "KIV_TEST_POSTGRES is not set, so there is no PostgreSQL server to test on: run the "
-           "tests with `make test`, or under scripts/test-postgres-cluster run";
-    base = given;
-    static int made = 0;
-    database = "kivaccept_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
-    ASSERT_EQ(onServer(base, "CREATE DATABASE " + database), "") << base;
-    server = base + " dbname=" + database;
     std::string problem;
+    ASSERT_TRUE(database.make(problem)) << problem;
     ASSERT_TRUE(installation.make(problem)) << problem;
   }
-  void TearDown() override {
-    if (!database.empty()) onServer(base, "DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
-  }
 
-  // The record files onto the server with the installed kivdata, Quon.ini naming it, and the
-  // SQLite files out of the way.
   void moveToServer() {
-    ProgramRun copy = runKivdata({"copy", installation.file("DADES"), server});
-    ASSERT_EQ(copy.exitCode, 0) << copy.output << copy.errors;
-    EXPECT_NE(copy.output.find("copied 3 record files"), std::string::npos) << copy.output;
-    ASSERT_TRUE(nameServer(installation, server));
-    std::filesystem::rename(installation.file("DADES"), installation.file("DADES.files"));
-    std::filesystem::create_directory(installation.file("DADES"));
+    std::string problem;
+    ASSERT_TRUE(installation.moveToServer(database.server(), problem)) << problem;
   }
 
   bool start(VtermScreen& terminal) {
@@ -148,14 +101,13 @@ class OnPostgres : public ::testing::Test {
     EXPECT_EQ(WEXITSTATUS(status), 0);
   }
 
-  ProgramRun lockRecord(int position, int seconds) {
-    return runKivdata({"lock", installation.file("DADES/DepartaV"), "--record",
-                       std::to_string(position), "--seconds", std::to_string(seconds)});
+  ProgramRun lockRecord(int position) {
+    return runProgram(installation.lockCommand("DepartaV", position, 0));
   }
 
-  std::string base, database, server;
   TempDir dir;
   TestInstallation installation{dir.file("kiv")};
+  ServerDatabase database;
 };
 
 TEST_F(OnPostgres, ListsWhatTheFilesListWhileARecordIsLockedElsewhere) {
@@ -166,17 +118,15 @@ TEST_F(OnPostgres, ListsWhatTheFilesListWhileARecordIsLockedElsewhere) {
   moveToServer();
   ASSERT_FALSE(HasFatalFailure());
 
-  // A second process holds record 2 of the apartments; a third cannot have it.
+  // A second process holds record 3 of the apartments (5/2, listed); a third cannot have it.
   BackgroundProgram holder;
-  ASSERT_TRUE(holder.startAndWaitForLine(
-      {installedProgram("kivdata"), "lock", installation.file("DADES/DepartaV"), "--record", "2",
-       "--seconds", "600"},
-      "locked ", kStartMs));
-  ProgramRun refused = lockRecord(2, 0);
+  ASSERT_TRUE(holder.startAndWaitForLine(installation.lockCommand("DepartaV", 3, 600), "locked ",
+                                         kStartMs));
+  ProgramRun refused = lockRecord(3);
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_NE(refused.errors.find("record locked by another process (status 84)"), std::string::npos)
       << refused.errors;
-  EXPECT_EQ(lockRecord(3, 0).exitCode, 0);  // only that record
+  EXPECT_EQ(lockRecord(4).exitCode, 0);  // only that record
 
   // The module reads without locks: the same property list and the same listing.
   std::string listFromServer, listingFromServer;
@@ -189,24 +139,23 @@ TEST_F(OnPostgres, ListsWhatTheFilesListWhileARecordIsLockedElsewhere) {
   // The lock goes with its holder.
   ASSERT_TRUE(holder.running());
   holder.stop(SIGKILL);
-  EXPECT_EQ(lockRecord(2, 0).exitCode, 0);
+  EXPECT_EQ(lockRecord(3).exitCode, 0);
 }
 
 TEST_F(OnPostgres, WaitsForARecordFileHeldExclusivelyOnTheServer) {
   moveToServer();
   ASSERT_FALSE(HasFatalFailure());
   BackgroundProgram holder;
-  ASSERT_TRUE(holder.startAndWaitForLine({installedProgram("kivdata"), "lock",
-                                          installation.file("DADES/DepartaV"), "--seconds", "600"},
-                                         "locked ", kStartMs));
+  ASSERT_TRUE(holder.startAndWaitForLine(installation.lockCommand("DepartaV", 0, 600), "locked ",
+                                         kStartMs));
   // The module's sessions: the properties' open beside the holder's, then the apartments'
   // tried again and again.
   const std::string sessions =
-      "SELECT count(*) FROM pg_stat_activity WHERE datname = '" + database + "'";
+      "SELECT count(*) FROM pg_stat_activity WHERE datname = '" + database.name() + "'";
   VtermScreen terminal(25, 80);
   ASSERT_TRUE(start(terminal));
-  ASSERT_TRUE(terminal.waitUntil([&] { return std::atoi(onServer(base, sessions).c_str()) >= 2; },
-                                 kStartMs))
+  ASSERT_TRUE(terminal.waitUntil(
+      [&] { return std::atoi(onServer(database.base(), sessions).c_str()) >= 2; }, kStartMs))
       << terminal.screenText();
   EXPECT_TRUE(terminal.running());
   EXPECT_FALSE(terminal.contains("finca")) << terminal.screenText();
@@ -233,8 +182,8 @@ TEST_F(OnPostgres, UnreachableServerEndsTheRunWithTheRecordFilesMessage) {
     ::close(fd);
   }
   ASSERT_NE(closedPort, 0);
-  ASSERT_TRUE(nameServer(
-      installation, "host=127.0.0.1 port=" + std::to_string(closedPort) + " user=kiv dbname=kiv"));
+  ASSERT_TRUE(installation.nameServer("host=127.0.0.1 port=" + std::to_string(closedPort) +
+                                      " user=kiv dbname=kiv"));
   VtermScreen terminal(25, 80);
   ASSERT_TRUE(start(terminal));
   const std::string expected =
