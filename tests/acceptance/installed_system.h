@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "listing_text.h"
+
 // The prefix this build was installed into (once per test program, removed at its end);
 // empty when the install failed, with installProblem() saying why.
 const std::string& installedPrefix();
@@ -131,10 +133,3 @@ class TestInstallation {
  private:
   std::string root_;
 };
-
-// The lines of a text listing, trailing blanks cut and the last empty lines dropped; a form
-// feed between pages stays at the start of its line.
-std::vector<std::string> listingLines(const std::string& text);
-// A listing line: each text starting at its column (1-based, counted in characters of the
-// UTF-8 text), trailing blanks cut.
-std::string placed(const std::vector<std::pair<size_t, std::string>>& texts);

@@ -108,21 +108,6 @@ TEST_F(StartUp, WaitsForARecordFileHeldExclusivelyAndOpensItWhenReleased) {
   leaveForm(terminal);
 }
 
-// The text of the message window: its lines, blanks around them cut, joined by one blank.
-std::string messageText(const VtermScreen& terminal) {
-  std::string text;
-  for (int row = 1; row <= terminal.rows(); ++row) {
-    const std::string line = terminal.rowText(row);
-    const size_t left = line.find('\xB3'), right = line.rfind('\xB3');  // the frame's sides
-    if (left == std::string::npos || right == left) continue;
-    std::string inside = line.substr(left + 1, right - left - 1);
-    inside.erase(0, inside.find_first_not_of(' '));
-    inside.erase(inside.find_last_not_of(' ') + 1);
-    text += (text.empty() ? "" : " ") + inside;
-  }
-  return text;
-}
-
 TEST_F(StartUp, RecordFileThatCannotBeOpenedEndsTheRunWithItsMessage) {
   namespace fs = std::filesystem;
   struct Case {
@@ -171,8 +156,8 @@ TEST_F(StartUp, RecordFileThatCannotBeOpenedEndsTheRunWithItsMessage) {
                                caseDir.path(), &before));
     const std::string expected = sessionLanguage(c.language).openFailure + damaged.root() +
                                  "/DADES\\" + c.file + " (" + std::to_string(c.status) + ")";
-    ASSERT_TRUE(terminal.waitUntil([&] { return messageText(terminal) == expected; }, kStartMs))
-        << messageText(terminal) << "\n"
+    ASSERT_TRUE(terminal.waitUntil([&] { return messageWindowText(terminal) == expected; }, kStartMs))
+        << messageWindowText(terminal) << "\n"
         << expected << "\n"
         << terminal.screenText();
     EXPECT_TRUE(terminal.running());

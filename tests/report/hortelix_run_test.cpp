@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "listing_text.h"
 #include "paths.h"
 #include "platform/files.h"
 #include "report_installation.h"
@@ -16,38 +17,6 @@
 #endif
 
 namespace {
-
-// Characters of a UTF-8 text.
-size_t characterCount(const std::string& text) {
-  size_t count = 0;
-  for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return count;
-}
-
-// A line of the text output: each text starting at its column (1-based), trailing blanks cut.
-std::string placed(const std::vector<std::pair<size_t, std::string>>& texts) {
-  std::string line;
-  for (const auto& [column, text] : texts) {
-    line += std::string(column - 1 - characterCount(line), ' ');
-    line += text;
-  }
-  return line.erase(line.find_last_not_of(' ') + 1);
-}
-
-std::vector<std::string> textLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    line.erase(line.find_last_not_of(' ') + 1);
-    lines.push_back(line);
-    start = end + 1;
-  }
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  return lines;
-}
 
 #ifdef KIV_HAVE_VTERM
 
@@ -134,7 +103,7 @@ TEST(HortelixRun, ConfirmedFormGivesTheListingOnTheDeviceOfTheSession) {
   };
   std::optional<std::string> text = readFileBytes(listing);
   ASSERT_TRUE(text.has_value()) << "no listing at " << listing;
-  EXPECT_EQ(textLines(*text), expected) << *text;
+  EXPECT_EQ(listingLines(*text), expected) << *text;
 }
 
 #else

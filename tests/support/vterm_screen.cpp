@@ -322,4 +322,18 @@ void VtermScreen::cursor(int& row, int& column) const {
   column = pos.col + 1;
 }
 
+std::string messageWindowText(const VtermScreen& terminal) {
+  std::string text;
+  for (int row = 1; row <= terminal.rows(); ++row) {
+    const std::string line = terminal.rowText(row);
+    const size_t left = line.find('\xB3'), right = line.rfind('\xB3');  // the frame's sides
+    if (left == std::string::npos || right == left) continue;
+    std::string inside = line.substr(left + 1, right - left - 1);
+    inside.erase(0, inside.find_first_not_of(' '));
+    inside.erase(inside.find_last_not_of(' ') + 1);
+    text += (text.empty() ? "" : " ") + inside;
+  }
+  return text;
+}
+
 #endif  // KIV_HAVE_VTERM

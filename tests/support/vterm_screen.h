@@ -146,3 +146,7 @@ class VtermScreen {
   std::string output_;
   std::string sent_;
 };
+
+// The text of the message window on screen (a single-line frame): each line between the
+// frame's sides, blanks around it cut, the lines joined by one blank.
+std::string messageWindowText(const VtermScreen& terminal);
