@@ -110,15 +110,19 @@ struct MessageTexts {
   const char* printFileFailure;  // + file name + " (" + reason + ")"
   const char* incomplete;        // + status + incompleteRead + file name
   const char* incompleteRead;
+  const char* programFailure;    // + program name + " (" + reason + ")"
 };
 
 // Catalan is the base language and the choice for every other code.
 constexpr MessageTexts Messages[] = {
-    {"SPA", "NO SE PUEDE ESCRIBIR EL LISTADO EN ", "LISTADO INCOMPLETO: ERROR ", " AL LEER "},
-    {"GLG", "NON SE PODE ESCRIBIR A LISTAXE EN ", "LISTAXE INCOMPLETA: ERRO ", " AO LER "},
+    {"SPA", "NO SE PUEDE ESCRIBIR EL LISTADO EN ", "LISTADO INCOMPLETO: ERROR ", " AL LEER ",
+     "NO SE PUEDE EJECUTAR "},
+    {"GLG", "NON SE PODE ESCRIBIR A LISTAXE EN ", "LISTAXE INCOMPLETA: ERRO ", " AO LER ",
+     "NON SE PODE EXECUTAR "},
     {"OCI", "NON SE P\xE3T ESCR\xD6UER ETH LISTAT EN ", "LISTAT INCOMPLET: ERROR ",
-     " EN L\x90GER "},
-    {"CAT", "NO ES POT ESCRIURE EL LLISTAT A ", "LLISTAT INCOMPLET: ERROR ", " EN LLEGIR "},
+     " EN L\x90GER ", "NON SE P\xE3T EXECUTAR "},
+    {"CAT", "NO ES POT ESCRIURE EL LLISTAT A ", "LLISTAT INCOMPLET: ERROR ", " EN LLEGIR ",
+     "NO ES POT EXECUTAR "},
 };
 
 const MessageTexts& sessionMessages() {
@@ -175,11 +179,20 @@ void handOverListing() {
   if (reportState.scanFailureStatus != 0)
     showMessageUntilKey(incompleteListingText(reportFileName(reportState.scanFailureFileId),
                                               reportState.scanFailureStatus));
-  runProgram(sessionSettings.exeDir + "ZIDERUVA");
+  // A print program that does not start would otherwise bring the form back as after a
+  // listing shown, and the operator would take the listing for made.
+  const std::string program = sessionSettings.exeDir + "ZIDERUVA";
+  ProgramResult result = runProgram(program);
+  if (!result.started())
+    showMessageUntilKey(printProgramFailureText(program, std::strerror(result.startError)));
 }
 
 std::string printFileFailureText(const std::string& fileName, const std::string& reason) {
   return sessionMessages().printFileFailure + fileName + " (" + reason + ")";
+}
+
+std::string printProgramFailureText(const std::string& program, const std::string& reason) {
+  return sessionMessages().programFailure + program + " (" + reason + ")";
 }
 
 std::string incompleteListingText(const std::string& fileName, int16_t status) {

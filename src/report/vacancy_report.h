@@ -42,11 +42,13 @@ void writeVacancyListing();
 // The hand-off after writeVacancyListing. A print file that could not be written shows its
 // name and the system's reason, waits for a key, and the print program is not started. An
 // incomplete scan shows the file and the status that cut it short and waits for a key;
-// then, as for a complete listing, exeDir + "ZIDERUVA" is started and waited for.
+// then, as for a complete listing, exeDir + "ZIDERUVA" is started and waited for. A print
+// program that cannot be started shows its name and the system's reason and waits for a key.
 void handOverListing();
 
-// The texts of the two messages, in the session's language.
+// The texts of the messages, in the session's language.
 std::string printFileFailureText(const std::string& fileName, const std::string& reason);
+std::string printProgramFailureText(const std::string& program, const std::string& reason);
 std::string incompleteListingText(const std::string& fileName, int16_t status);
 
 // The name a record file of the report is opened under: rootDir + "DADES\" + base name.

@@ -156,6 +156,7 @@ struct HandOverCase {
   const char* language;
   std::string (*message)(const std::string& root);  // expected message, "" for none
   bool programStarts;
+  mode_t programMode = 0755;  // 0: no print program at all
 };
 
 // The print program is a script that leaves a mark; every case checks whether it ran, and
@@ -180,9 +181,21 @@ TEST_F(ReportTest, HandOverShowsFailuresAndStartsThePrintProgramOnlyWithAListing
                 "/NOWHERE/zideruva.tmp (No such file or directory)";
        },
        false},
+      {"print program missing", false, false, "CAT",
+       [](const std::string& r) {
+         return "NO ES POT EXECUTAR " + r + "/bin/ZIDERUVA (No such file or directory)";
+       },
+       false, 0},
+      {"print program not executable, in Spanish", false, false, "SPA",
+       [](const std::string& r) {
+         return "NO SE PUEDE EJECUTAR " + r + "/bin/ZIDERUVA (Permission denied)";
+       },
+       false, 0644},
   };
   for (const HandOverCase& c : cases) {
     SCOPED_TRACE(c.name);
+    // Without a session directory the message window cannot give its cells back.
+    screen.clear();
     TempDir place;
     std::string problem;
     ASSERT_TRUE(buildInstallation("basic", place.path(), problem)) << problem;
@@ -191,8 +204,11 @@ TEST_F(ReportTest, HandOverShowsFailuresAndStartsThePrintProgramOnlyWithAListing
     }
     std::string mark = place.file("ran");
     ASSERT_EQ(::mkdir(place.file("bin").c_str(), 0777), 0);
-    ASSERT_TRUE(writeFileBytes(place.file("bin/ZIDERUVA"), "#!/bin/sh\n: > '" + mark + "'\n"));
-    ASSERT_EQ(::chmod(place.file("bin/ZIDERUVA").c_str(), 0755), 0);
+    if (c.programMode != 0) {
+      ASSERT_TRUE(
+          writeFileBytes(place.file("bin/ZIDERUVA"), "#!/bin/sh\n: > '" + mark + "'\n"));
+      ASSERT_EQ(::chmod(place.file("bin/ZIDERUVA").c_str(), c.programMode), 0);
+    }
 
     ReportSession session(place.path());
     sessionSettings.exeDir = place.path() + "/bin/";
@@ -202,10 +218,12 @@ TEST_F(ReportTest, HandOverShowsFailuresAndStartsThePrintProgramOnlyWithAListing
     rangeTo = packCode("9999");
     int waits = 0;
     bool shownBeforeProgram = false, messageShown = false;
+    std::string shownText;
     std::string expectedMessage = c.message(place.path());
     screen.setIdleHandler([&](MemoryConsole& console) {
       ++waits;
       messageShown = containsWords(screenWords(console), expectedMessage);
+      shownText = console.screenText();
       shownBeforeProgram = !fileExists(mark);
       console.pushKey(KeyEnter);
     });
@@ -217,7 +235,7 @@ TEST_F(ReportTest, HandOverShowsFailuresAndStartsThePrintProgramOnlyWithAListing
       EXPECT_EQ(waits, 0);
     } else {
       EXPECT_EQ(waits, 1);
-      EXPECT_TRUE(messageShown) << screen.screenText();
+      EXPECT_TRUE(messageShown) << shownText;
       EXPECT_TRUE(shownBeforeProgram);
       EXPECT_EQ(windowDepth, 0);  // the message window is gone
     }
