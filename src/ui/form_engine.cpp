@@ -296,8 +296,10 @@ void drawFormPanel(int16_t panelNumber) {
   if (!panel) return;
   setColour("rh");
   const std::string& title = sessionSettings.menuTitle;
-  console().setCursor(kTitleRow, titleColumn(title.size()));
-  console().writeText(title);
+  const int16_t column = titleColumn(title.size());
+  console().setCursor(kTitleRow, column);
+  // A title wider than the screen is cut at its edge rather than running over the form.
+  console().writeText(title.substr(0, static_cast<size_t>(screenColumns() - column + 1)));
   setColour("n");
   for (int16_t f = 1; f <= panel->fieldCount; ++f) {
     const FormField& field = panel->fields[f];

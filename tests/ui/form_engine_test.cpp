@@ -219,6 +219,12 @@ TEST_F(FormEngineTest, DrawsTitleLabelsAndValues) {
     }
     EXPECT_EQ(screen.text(1, column - 1, 1), " ") << title;
   }
+  // A title wider than the screen keeps to the top line.
+  screen.clear();
+  sessionSettings.menuTitle = " " + std::string(200, 'T') + " ";
+  drawFormPanel(5);
+  EXPECT_EQ(screen.text(1, 1, 80), " " + std::string(79, 'T'));
+  EXPECT_EQ(screen.text(2, 1, 80), std::string(80, ' '));
   EXPECT_EQ(screen.text(12, 5, 12), "Blank: abc  ");
   EXPECT_EQ(screen.cell(12, 5).attribute, Colour1);   // labels in colour n
   EXPECT_EQ(screen.cell(12, 12).attribute, Colour0);  // values in colour h
