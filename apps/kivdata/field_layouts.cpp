@@ -138,6 +138,13 @@ std::vector<std::string> TableLayout::columns() const {
   return names;
 }
 
+int TableLayout::keyLength() const {
+  int length = 0;
+  for (const FieldLayout& field : fields)
+    if (field.key) length += field.width;
+  return length;
+}
+
 int TableLayout::minimumRecordLength() const {
   int length = 0;
   for (const FieldLayout& field : fields) length = std::max(length, field.offset + field.width);

@@ -30,6 +30,8 @@ struct TableLayout {
   std::vector<std::string> columns() const;
   // Bytes a record must have to hold every field.
   int minimumRecordLength() const;
+  // Bytes of the fields that make up the table's key (its file's key 0).
+  int keyLength() const;
   // The layout with the KeyByte field placed at `keyOffset` (the file's key 0).
   TableLayout placedFor(int keyOffset) const;
 };

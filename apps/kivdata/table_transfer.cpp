@@ -25,8 +25,9 @@ std::string joined(const std::vector<std::string>& names) {
   return text;
 }
 
-// Opens the record file and fits the layout to it: the key byte of the concepts goes where
-// the file's key 0 lies, and the records must be long enough for every field.
+// Opens the record file and fits the layout to it: key 0 must be as long as the table's key,
+// the key byte of the concepts goes where the file's key 0 lies, and the records must be
+// long enough for every field.
 bool openTable(const std::string& path, int8_t mode, const TableLayout& layout, RecordFile& file,
                TableLayout& placed, int& recordLength, std::string& problem) {
   int16_t status = file.open(path, mode);
@@ -41,7 +42,15 @@ bool openTable(const std::string& path, int8_t mode, const TableLayout& layout, 
     problem = "cannot read the description of " + path + ": " + describeStatus(status);
     return false;
   }
-  placed = layout.placedFor(description.keys.at(0).segments.at(0).offset);
+  // Another table's file would read as rows of this one: its key tells them apart.
+  const int keyLength = description.keys.empty() ? 0 : description.keys[0].length;
+  if (keyLength != layout.keyLength()) {
+    problem = path + " is not a file of " + layout.name + ": its key 0 has " +
+              std::to_string(keyLength) + " bytes, the key of " + layout.name + " " +
+              std::to_string(layout.keyLength());
+    return false;
+  }
+  placed = layout.placedFor(description.keys[0].segments.at(0).offset);
   recordLength = description.recordLength;
   if (recordLength < placed.minimumRecordLength()) {
     problem = path + " has records of " + std::to_string(recordLength) + " bytes; " +
