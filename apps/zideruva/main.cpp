@@ -48,7 +48,10 @@ bool deliver(const PrintDocument& document, const OutputChoice& choice) {
 int main() {
   loadSessionSettings();
   std::string name = sessionSettings.tempDir + "zideruva.tmp";
-  std::optional<std::string> bytes = readFileBytes(name);
+  // Far above any listing (some 2.5 million lines), and a print file linked to a device
+  // without end is refused before it takes the machine's memory.
+  constexpr size_t MaxPrintFileBytes = size_t{256} << 20;
+  std::optional<std::string> bytes = readFileBytes(name, MaxPrintFileBytes);
   if (!bytes) {
     reportFailure("No es pot llegir el fitxer d'impressi\xA2 " + name + ": " +
                   std::strerror(errno));

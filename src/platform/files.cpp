@@ -80,7 +80,7 @@ bool isDirectory(const std::string& name) {
   return ::stat(resolvePath(name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::optional<std::string> readFileBytes(const std::string& name) {
+std::optional<std::string> readFileBytes(const std::string& name, size_t limit) {
   int fd = openFileDescriptor(name, O_RDONLY);
   if (fd < 0) return std::nullopt;
   std::string bytes;
@@ -88,8 +88,14 @@ std::optional<std::string> readFileBytes(const std::string& name) {
   for (;;) {
     ssize_t got = ::read(fd, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
+    if (got > 0 && static_cast<size_t>(got) > limit - bytes.size()) {
+      got = -1;
+      errno = EFBIG;
+    }
     if (got < 0) {
+      const int error = errno;
       ::close(fd);
+      errno = error;
       return std::nullopt;
     }
     if (got == 0) break;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -20,8 +21,9 @@ std::string environmentValue(const char* variable);
 bool fileExists(const std::string& name);
 bool isDirectory(const std::string& name);
 
-// The whole file, or nothing when it cannot be opened or read.
-std::optional<std::string> readFileBytes(const std::string& name);
+// The whole file, or nothing when it cannot be opened or read (errno says why; EFBIG when it
+// holds more than `limit` bytes, so that a device or pipe without end cannot take all memory).
+std::optional<std::string> readFileBytes(const std::string& name, size_t limit = SIZE_MAX);
 
 // Writes the whole file (replacing it). False when it cannot be written.
 bool writeFileBytes(const std::string& name, const std::string& bytes);

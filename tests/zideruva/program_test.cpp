@@ -2,6 +2,7 @@
 // environment or Sessio.ini, the device from the print file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "paths.h"
 #include "platform/files.h"
@@ -125,6 +126,12 @@ TEST_F(PrintProgram, FailuresAreSaidAndEndWithCode1) {
     EXPECT_EQ(run(kivtmp()), 1);
     EXPECT_NE(stderrText.find(c.said), std::string::npos) << stderrText;
   }
+
+  // A print file linked to a device without end is refused, not read until memory runs out.
+  removeFile(session.file("zideruva.tmp"));
+  ASSERT_EQ(::symlink("/dev/zero", session.file("zideruva.tmp").c_str()), 0);
+  EXPECT_EQ(run(kivtmp()), 1);
+  EXPECT_NE(stderrText.find("/zideruva.tmp: File too large"), std::string::npos) << stderrText;
 }
 
 }  // namespace
