@@ -38,10 +38,11 @@ bool storeOf(const std::string& argument, RecordFileStore& store, std::string& p
   return true;
 }
 
-std::string describe(int16_t status) {
-  if (status == RecordStatus::ServerUnreachable)
-    return "the database server cannot be reached (status 20)";
-  return describeStatus(status);
+// The same directory (under any name) or the same connection string on both sides.
+bool sameStore(const RecordFileStore& a, const RecordFileStore& b) {
+  if (!a.server.empty() || !b.server.empty()) return a.server == b.server;
+  std::error_code error;
+  return fs::equivalent(a.directory, b.directory, error);
 }
 
 // The names of the record files of a store, in name order.
@@ -50,7 +51,7 @@ bool fileNames(const RecordFileStore& store, std::vector<std::string>& names,
   if (!store.server.empty()) {
     int16_t status = listServerRecordFiles(store.server, names);
     if (status != RecordStatus::Success)
-      problem = "cannot list the record files: " + describe(status);
+      problem = "cannot list the record files: " + describeStatus(status);
     return status == RecordStatus::Success;
   }
   std::error_code error;
@@ -80,6 +81,8 @@ int runCopy(const ParsedArguments& arguments) {
   if (!storeOf(arguments.positional[0], from, problem) ||
       !storeOf(arguments.positional[1], to, problem))
     return commandUsage("copy", problem);
+  if (sameStore(from, to))
+    return commandUsage("copy", "FROM and TO are the same record files");
 
   std::vector<std::string> names;
   if (!fileNames(from, names, problem)) return commandFailed("copy", problem);
@@ -97,7 +100,7 @@ int runCopy(const ParsedArguments& arguments) {
           copied == 0 ? "nothing was copied"
                       : "the " + std::to_string(copied) + " files copied before it stay copied";
       return commandFailed("copy", "cannot copy " + pathIn(from, name) + " to " + pathIn(to, name) +
-                                       ": " + describe(status) + "; " + done);
+                                       ": " + describeStatus(status) + "; " + done);
     }
     ++copied;
     commandDone("copied " + name + ": " + std::to_string(records) + " records");

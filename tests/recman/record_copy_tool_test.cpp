@@ -78,7 +78,8 @@ TEST_F(CopyTool, SaysWhatIsWrongWithItsArguments) {
       {{"copy", files.root(), files.root() + "/none"}, "is neither a directory nor a connection"},
       {{"copy", files.root(), files.root(), "--existing", "sometimes"}, "must be keep or replace"},
       {{"copy", "host=127.0.0.1 port=1 dbname=kiv", files.root()},
-       "the database server cannot be reached (status 20)"},
+       "database server unreachable (status 20)"},
+      {{"copy", files.root(), files.root() + "/."}, "FROM and TO are the same record files"},
   };
   for (const Case& c : cases) {
     std::string said = kivdata(c.arguments);
