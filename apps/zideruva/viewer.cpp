@@ -197,9 +197,10 @@ void viewDocument(const PrintDocument& document, const std::string& firstMessage
                           : "No s'ha pogut imprimir: " + error;
     } else if (action == ViewerAction::SavePdf) {
       std::string name = sessionSettings.tempDir + "zideruva.pdf";
+      // The reason comes before the path, which may be too long for the status line.
       state.message = writePdfOutput(document, name, error)
                           ? "Desat a " + resolvePath(name)
-                          : "No s'ha pogut desar " + name + ": " + error;
+                          : "No s'ha pogut desar: " + error + " (" + name + ")";
     }
   }
 }

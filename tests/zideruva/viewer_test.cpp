@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "core/session_settings.h"
 #include "paths.h"
@@ -179,6 +180,17 @@ TEST_F(ViewerRun, SavesAPdfAndSaysWhere) {
   viewDocument(sampleDocument(), "Dispositiu desconegut: LPT9");
   EXPECT_EQ(readFileBytes(session.file("zideruva.pdf")).value_or("").substr(0, 5), "%PDF-");
   EXPECT_NE(screen.rowText(25).find("Desat a " + session.file("zideruva.pdf")), std::string::npos)
+      << screen.rowText(25);
+}
+
+TEST_F(ViewerRun, SaveFailureShowsItsReasonWhateverThePathsLength) {
+  const std::string deep = session.path() + "/" + std::string(70, 'd');
+  ASSERT_TRUE(std::filesystem::create_directories(deep + "/zideruva.pdf"));  // cannot be written
+  sessionSettings.tempDir = deep + "/";
+  screen.pushKey('S');
+  screen.pushKey(KeyEsc);
+  viewDocument(sampleDocument(), "");
+  EXPECT_NE(screen.rowText(25).find("No s'ha pogut desar: Is a directory ("), std::string::npos)
       << screen.rowText(25);
 }
 
