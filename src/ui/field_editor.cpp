@@ -13,8 +13,6 @@ namespace {
 
 constexpr char32_t LeftArrow = 0x25C4;
 constexpr char32_t RightArrow = 0x25BA;
-constexpr int16_t InsertCursorSize = 50;
-constexpr int16_t OverwriteCursorSize = 100;
 
 bool isSeparator(char c) {
   return c == ' ' || c == ',' || c == '.' || c == ';' || c == ':';
@@ -195,7 +193,7 @@ void FieldEdit::placeCursor() {
     column = lineLength_;
   }
   locateInWindow(static_cast<int16_t>(row_ + line), static_cast<int16_t>(col_ + column));
-  console().setCursorShape(true, console().insertMode() ? InsertCursorSize : OverwriteCursorSize);
+  console().setCursorShape(true, editCursorSize());
 }
 
 // The next key, or a click as -(100 x column + row) of its screen cell. The Insert key
@@ -218,7 +216,7 @@ int16_t FieldEdit::readEditKey(bool& click) {
     } else {
       click = false;
     }
-    screen.setCursorShape(false, screen.insertMode() ? InsertCursorSize : OverwriteCursorSize);
+    screen.setCursorShape(false, editCursorSize());
     return key;
   }
 }
@@ -427,8 +425,7 @@ void FieldEdit::leave() {
 int16_t FieldEdit::run() {
   if (choiceMode()) {
     setUpChoices();
-    console().setCursorShape(false,
-                             console().insertMode() ? InsertCursorSize : OverwriteCursorSize);
+    console().setCursorShape(false, editCursorSize());
   }
   setColour("u");
   draw();
@@ -476,6 +473,10 @@ int16_t FieldEdit::run() {
 }
 
 }  // namespace
+
+int16_t editCursorSize() {
+  return console().insertMode() ? 50 : 100;
+}
 
 void editField(int16_t row, int16_t col, int16_t lineLength, std::string& text, int16_t& position,
                int16_t& key) {

@@ -51,6 +51,10 @@ void editField(int16_t row, int16_t col, int16_t lineLength, std::string& text, 
 // "3b00=1b" accepts the first key and reports it as the second.
 void setEditKeys(const std::string& mode, const std::string& keyList);
 
+// The cursor's size during an edit: half a cell in insert mode, the whole cell in overwrite
+// mode. Pop-ups opened from an edit give it back the same way.
+int16_t editCursorSize();
+
 // editChoices = choices.
 void setEditChoices(const std::string& choices);
 
