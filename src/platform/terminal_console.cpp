@@ -25,6 +25,8 @@ constexpr std::string_view LeaveModes =
 constexpr std::string_view MouseOn = "\x1b[?1000h\x1b[?1006h";
 constexpr std::string_view MouseOff = "\x1b[?1000l\x1b[?1006l";
 constexpr std::string_view CursorPositionRequest = "\x1b[6n";
+// Default colours, cursor home, the whole screen erased.
+constexpr std::string_view ClearScreen = "\x1b[0m\x1b[H\x1b[2J";
 
 constexpr auto MinFlushInterval = std::chrono::milliseconds(16);
 constexpr auto DrainLimit = std::chrono::milliseconds(200);
@@ -173,7 +175,7 @@ void ScreenRenderer::render(const std::vector<ConsoleCell>& cells, const Cursor&
                             std::string& out) {
   bool all = !valid_;
   if (all) {
-    out += "\x1b[0m\x1b[H\x1b[2J";
+    out += ClearScreen;
     attribute_ = -1;
     row_ = column_ = 1;
     valid_ = true;
@@ -209,7 +211,7 @@ void ScreenRenderer::render(const std::vector<ConsoleCell>& cells, const Cursor&
 
 void ScreenRenderer::renderNotice(const std::string& text, std::string& out) {
   if (!valid_ && !notice_.empty() && notice_ == text) return;
-  out += "\x1b[0m\x1b[H\x1b[2J";
+  out += ClearScreen;
   for (char c : text) appendUtf8(out, unicodeForByte(uint8_t(c)));
   out += "\x1b[?25l";
   invalidate();
@@ -365,10 +367,16 @@ void TerminalConsole::takeNotices() {
   }
 }
 
+// Something drawn, a bell or clipboard text, or a change of mouse reporting has not been
+// sent yet.
+bool TerminalConsole::owesFlush() const {
+  return dirty_ || !pending_.empty() || mouseWanted_ != mouseSent_;
+}
+
 void TerminalConsole::flush() {
   if (!started_ || suspended_) return;
   takeNotices();
-  if (!dirty_ && pending_.empty() && mouseWanted_ == mouseSent_) return;
+  if (!owesFlush()) return;
   std::string out;
   out.swap(pending_);
   if (mouseWanted_ != mouseSent_) {
@@ -513,9 +521,7 @@ std::string TerminalConsole::takeInput() {
 bool TerminalConsole::waitForInput(int timeoutMs) {
   const bool forever = timeoutMs < 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(forever ? 0 : timeoutMs);
-  auto owed = [this] {
-    return started_ && !suspended_ && (dirty_ || !pending_.empty() || mouseWanted_ != mouseSent_);
-  };
+  auto owed = [this] { return started_ && !suspended_ && owesFlush(); };
   for (;;) {
     takeNotices();
     if (decoder_.hasPending() || reader_.hasBuffered()) return true;

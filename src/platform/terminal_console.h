@@ -122,7 +122,7 @@ class TerminalConsole : public Console {
   void takeNotices();
   void readTerminalSize();
   bool tooSmall() const;
-  void enterModes();
+  bool owesFlush() const;
   void leaveModes(bool drainInput);
   void flushIfDue();
   void writeOut(const std::string& bytes);
