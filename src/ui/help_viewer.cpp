@@ -1,7 +1,6 @@
 #include "ui/help_viewer.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "core/session_settings.h"
 #include "platform/console.h"
@@ -14,37 +13,12 @@
 
 namespace {
 
-bool isKeypadKey(int16_t key) {
-  static constexpr int16_t keypad[] = {KeyIns,    KeyEnd,   KeyDown, KeyPgDn, KeyLeft,
-                                       KeyCentre, KeyRight, KeyHome, KeyUp,   KeyPgUp};
-  return std::find(std::begin(keypad), std::end(keypad), key) != std::end(keypad);
-}
-
-// The key code of a key text and the control-key state, as the keyboard layer gives it:
-// Shift, Ctrl and Alt make other codes of the function keys (and Ctrl of Home, Left and
-// Right). A keypad key with the left Alt key held is part of a character typed as its
-// number, which the help has no use for: 0.
+// The key as the keyboard layer reads it (see keyCodeFor). A keypad key with the left Alt
+// key held is part of a character typed as its number, which the help has no use for: 0.
 int16_t helpKeyCode(const std::string& text, uint16_t state) {
-  const unsigned low = static_cast<uint8_t>(text[0]);
-  const unsigned high = text.size() > 1 ? static_cast<uint8_t>(text[1]) : 0;
-  const auto key = static_cast<int16_t>(low | (high << 8));
+  const int16_t key = keyCodeFor(text, 0);
   if ((state & LeftAltPressed) && isKeypadKey(key)) return 0;
-  const bool function = key >= KeyF1 && key <= KeyF10;
-  const bool elevenTwelve = key >= KeyF11 && key <= KeyF12;
-  auto shifted = [&](int functionShift, int elevenTwelveShift) {
-    if (function) return static_cast<int16_t>(key + functionShift);
-    if (elevenTwelve) return static_cast<int16_t>(key + elevenTwelveShift);
-    return key;
-  };
-  if (state & (LeftAltPressed | RightAltPressed)) return shifted(11520, 1536);
-  if (state & (LeftCtrlPressed | RightCtrlPressed)) {
-    if (key == KeyHome) return KeyCtrlHome;
-    if (key == KeyLeft) return KeyCtrlLeft;
-    if (key == KeyRight) return KeyCtrlRight;
-    return shifted(8960, 1024);
-  }
-  if (state & ShiftPressed) return shifted(6400, 512);
-  return key;
+  return keyCodeFor(text, state);
 }
 
 // The next key straight from the console: typed-ahead text stays for the field, Alt+X and

@@ -93,6 +93,12 @@ void runHotKey(HotKeyHandler handler, int16_t& openFlag) {
 
 }  // namespace
 
+int16_t keyCodeFor(const std::string& keyText, uint16_t controlKeyState) {
+  return withModifiers(keyTextCode(keyText), controlKeyState);
+}
+
+bool isKeypadKey(int16_t key) { return keypadDigit(key) >= 0; }
+
 void readKeyEvent(int16_t& key, int16_t& button, int16_t& mouseRow, int16_t& mouseCol) {
   if (!typeAhead.empty()) {
     key = static_cast<uint8_t>(typeAhead[0]);
@@ -109,7 +115,7 @@ void readKeyEvent(int16_t& key, int16_t& button, int16_t& mouseRow, int16_t& mou
   key = button = mouseRow = mouseCol = 0;
   std::string text = screen.takeInput();
   if (!takeAltKeypadEntry(text)) return;
-  if (text.size() < 4) key = withModifiers(keyTextCode(text), screen.controlKeyState());
+  if (text.size() < 4) key = keyCodeFor(text, screen.controlKeyState());
 
   if (mouseState == 1 && text.size() >= 4 &&
       static_cast<uint8_t>(text[2]) == MouseButtonReleased) {

@@ -72,6 +72,14 @@ inline int16_t waitKey() {
   waitKey(key);
   return key;
 }
+// The key code of a key text as the console gives it (not a mouse event's) under the
+// control-key state: Shift, Ctrl and Alt make other codes of the function keys, Ctrl of
+// Home, Left and Right, and Alt+E gives the euro sign.
+int16_t keyCodeFor(const std::string& keyText, uint16_t controlKeyState);
+// A key of the numeric keypad read as its key without a character: Ins, End, Down, PgDn,
+// Left, Centre, Right, Home, Up and PgUp stand for the digits 0 to 9.
+bool isKeypadKey(int16_t key);
+
 // What every loop that polls readKeyEvent does when nothing came: sends the screen out,
 // lets go of what must not be held while the operator thinks, and blocks until input may
 // be there.
