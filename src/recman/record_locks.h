@@ -18,8 +18,6 @@ class LockFile {
   // Opens (creating when needed) the side file of `recordFilePath`; a status on failure.
   int16_t open(const std::string& recordFilePath);
   void close();
-  // Forgets the descriptor without closing it (an inherited copy in a forked child).
-  void abandon() { fd_ = -1; }
 
   // Takes byte 0 shared (normal open) or exclusive; FileLocked when another holds it.
   int16_t lockFile(bool exclusive);

@@ -338,12 +338,6 @@ int16_t SqliteRecordStore::beginLoad(const std::string& path, const FileLayout& 
   return status;
 }
 
-int16_t SqliteRecordStore::create(const std::string& path, const FileLayout& layout, bool replace) {
-  std::unique_ptr<RecordLoader> loader;
-  int16_t status = beginLoad(path, layout, replace, loader);
-  return status == RecordStatus::Success ? loader->finish() : status;
-}
-
 SqliteRecordStore::~SqliteRecordStore() {
   close();
 }

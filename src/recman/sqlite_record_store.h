@@ -24,7 +24,6 @@ class SqliteRecordStore : public RecordStore {
   SqliteRecordStore() = default;
   ~SqliteRecordStore() override;
 
-  static int16_t create(const std::string& path, const FileLayout& layout, bool replace);
   static int16_t beginLoad(const std::string& path, const FileLayout& layout, bool replace,
                            std::unique_ptr<RecordLoader>& loader);
 
