@@ -13,6 +13,7 @@
 #include "ui/form_engine.h"
 #include "ui/keyboard.h"
 #include "ui/screen.h"
+#include "ui/text_trim.h"
 #include "ui/window_stack.h"
 
 namespace {
@@ -52,11 +53,6 @@ struct BrowseListState {
   std::string startKey;
   std::string endKey;  // in the collation of the file's key once the scan has started
 };
-
-std::string withoutTrailingBlanks(std::string text) {
-  text.erase(text.find_last_not_of(' ') + 1);
-  return text;
-}
 
 // The current record's key cut to the end key's length, in the file's collation, lies
 // beyond the end key. An empty end key bounds nothing.

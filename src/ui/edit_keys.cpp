@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "ui/field_editor.h"
+#include "ui/text_trim.h"
 
 std::string editChoices;
 int16_t editMaskChar = 0;
@@ -16,17 +17,11 @@ namespace {
 
 constexpr int16_t MaskCharacter = 'X';
 
-std::string trimmedBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // Hexadecimal digits up to the first other character; 8000 and above are the negative
 // 16-bit codes. Blanks around the digits are allowed.
 int16_t hexKey(const std::string& digits) {
   unsigned value = 0;
-  for (char c : trimmedBlanks(digits)) {
+  for (char c : withoutOuterBlanks(digits)) {
     if (!std::isxdigit(static_cast<unsigned char>(c))) break;
     const unsigned digit = std::isdigit(static_cast<unsigned char>(c))
                                ? static_cast<unsigned>(c - '0')
@@ -56,7 +51,7 @@ std::vector<KeyEntry> keyEntries(const std::string& keyList) {
     if (comma == std::string::npos) comma = keyList.size();
     const std::string entry = keyList.substr(start, comma - start);
     start = comma + 1;
-    if (trimmedBlanks(entry).empty()) continue;
+    if (withoutOuterBlanks(entry).empty()) continue;
     const size_t equals = entry.find('=');
     if (equals == std::string::npos) {
       const int16_t key = hexKey(entry);

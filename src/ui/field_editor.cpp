@@ -7,6 +7,7 @@
 #include "ui/edit_keys.h"
 #include "ui/keyboard.h"
 #include "ui/screen.h"
+#include "ui/text_trim.h"
 #include "ui/window_stack.h"
 
 namespace {
@@ -36,16 +37,9 @@ std::string fitted(const std::string& text, size_t width) {
   return result;
 }
 
-std::string withoutOuterBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // 1-based position just after the last non-blank character; 1 for a blank text.
 int16_t afterLastNonBlank(const std::string& text) {
-  const size_t last = text.find_last_not_of(' ');
-  return static_cast<int16_t>(last == std::string::npos ? 1 : last + 2);
+  return static_cast<int16_t>(withoutTrailingBlanks(text).size() + 1);
 }
 
 struct ChoiceOption {

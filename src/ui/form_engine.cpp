@@ -10,6 +10,7 @@
 #include "ui/field_editor.h"
 #include "ui/keyboard.h"
 #include "ui/screen.h"
+#include "ui/text_trim.h"
 #include "ui/window_stack.h"
 
 int16_t resumePanel = 0;
@@ -48,11 +49,6 @@ bool startsBlank(const FormField& field) {
 }
 bool isHidden(const FormField& field) {
   return (field.flags & FieldHidden) != 0;
-}
-
-std::string withoutTrailingBlanks(const std::string& text) {
-  const size_t last = text.find_last_not_of(' ');
-  return last == std::string::npos ? "" : text.substr(0, last + 1);
 }
 
 int16_t entryColumn(const FormField& field) {

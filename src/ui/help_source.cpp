@@ -5,6 +5,7 @@
 
 #include "platform/code_page.h"
 #include "ui/help_file.h"
+#include "ui/text_trim.h"
 
 namespace {
 
@@ -143,9 +144,8 @@ std::string pageTitle(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) {
     std::string shown;
     for (const HelpRun& run : helpLineRuns(line)) shown += run.text;
-    const size_t first = shown.find_first_not_of(' ');
-    if (first == std::string::npos) continue;
-    return htmlText(shown.substr(first, shown.find_last_not_of(' ') + 1 - first));
+    const std::string title = withoutOuterBlanks(shown);
+    if (!title.empty()) return htmlText(title);
   }
   return "";
 }

@@ -6,6 +6,7 @@
 
 #include "platform/console.h"
 #include "ui/screen.h"
+#include "ui/text_trim.h"
 #include "ui/window_stack.h"
 
 namespace {
@@ -119,7 +120,7 @@ bool showMessageWindow(int16_t row, std::string& text) {
   }
   int left = 0, right = 0;
   for (const std::string& line : lines) {
-    const int g = static_cast<int>(line.find_last_not_of(' ') + 1);
+    const int g = static_cast<int>(withoutTrailingBlanks(line).size());
     if (right - left < g + 4) {
       left = 41 - (g + 1) / 2 - 2;
       right = g / 2 + 42;
@@ -136,7 +137,7 @@ bool showMessageWindow(int16_t row, std::string& text) {
   for (int k = 1; k <= count; ++k) {
     const std::string& line = lines[k - 1];
     locateInWindow(static_cast<int16_t>(k), 2);
-    console().writeText(line.substr(0, line.find_last_not_of(' ') + 1));
+    console().writeText(withoutTrailingBlanks(line));
   }
   setColour("-");
   return true;
