@@ -98,18 +98,22 @@ std::vector<std::string> paragraphLines(const std::string& text, int16_t indent,
   return lines;
 }
 
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line;
+  return text;
+}
+
 }  // namespace
 
 void formatParagraph(std::string& text, int16_t indent, int16_t width, const std::string& align) {
-  std::string result;
-  for (const std::string& line : paragraphLines(text, indent, width, align)) result += line;
-  text = result;
+  text = joined(paragraphLines(text, indent, width, align));
 }
 
 bool showMessageWindow(int16_t row, std::string& text) {
   setColour("+rh");
   const std::vector<std::string> lines = paragraphLines(text, 0, 76, "i");
-  formatParagraph(text, 0, 76, "i");
+  text = joined(lines);
   const int count = static_cast<int>(lines.size());
 
   int top = std::max(1, row - (count + 1) / 2 - 2);
