@@ -148,9 +148,8 @@ void PgSession::drain() {
     PendingRoundTrip roundTrip = std::move(pending_.front());
     pending_.pop_front();
     std::vector<PgResult> results;
-    size_t failure = 0;
-    int16_t status = broken() ? RecordStatus::ServerUnreachable
-                              : readRoundTrip(roundTrip.preparing, results, failure);
+    int16_t status =
+        broken() ? RecordStatus::ServerUnreachable : readRoundTrip(roundTrip.preparing, results);
     if (roundTrip.keep) {
       aheadResults_ = std::move(results);
       aheadStatus_ = status;
@@ -205,7 +204,7 @@ void PgSession::dropAhead() {
 // The results of one round trip: one per command (the preparations are not counted), then
 // its synchronisation point.
 int16_t PgSession::readRoundTrip(const std::vector<PgStatement*>& preparing,
-                                 std::vector<PgResult>& results, size_t& failure) {
+                                 std::vector<PgResult>& results) {
   int16_t status = RecordStatus::Success;
   for (PgStatement* statement : preparing) {
     PgResult result(PQgetResult(conn_));
@@ -213,10 +212,7 @@ int16_t PgSession::readRoundTrip(const std::vector<PgStatement*>& preparing,
     while (PGresult* extra = PQgetResult(conn_)) PQclear(extra);  // up to the separator
     bool ok = !failed(result.get());
     if (statement) statement->prepared = ok;
-    if (!ok && status == RecordStatus::Success) {
-      status = pgStatus(result.get(), conn_);
-      failure = results.size();
-    }
+    if (!ok && status == RecordStatus::Success) status = pgStatus(result.get(), conn_);
     if (!statement) results.push_back(std::move(result));
   }
   PgResult sync(PQgetResult(conn_));
@@ -236,10 +232,7 @@ int16_t PgSession::runOneByOne() {
       if (!result) return RecordStatus::ServerUnreachable;
       bool ok = !failed(result.get());
       if (statement) statement->prepared = ok;
-      if (!ok) {
-        firstFailure_ = results_.size();
-        status = pgStatus(result.get(), conn_);
-      }
+      if (!ok) status = pgStatus(result.get(), conn_);
       if (!statement) results_.push_back(std::move(result));
       if (!ok) return status;
     }
@@ -249,7 +242,6 @@ int16_t PgSession::runOneByOne() {
 
 int16_t PgSession::run() {
   results_.clear();
-  firstFailure_ = size_t(-1);
   std::vector<Command> commands;
   commands.swap(queue_);
   if (broken()) return RecordStatus::ServerUnreachable;
@@ -264,6 +256,6 @@ int16_t PgSession::run() {
   for (Command& command : commands)
     if (!sendOne(command, preparing)) return RecordStatus::ServerUnreachable;
   if (PQpipelineSync(conn_) != 1) return RecordStatus::ServerUnreachable;
-  int16_t status = readRoundTrip(preparing, results_, firstFailure_);
+  int16_t status = readRoundTrip(preparing, results_);
   return broken() ? RecordStatus::ServerUnreachable : status;
 }

@@ -67,7 +67,7 @@ class PgSession {
   size_t queue(const char* sql);
   size_t queue(PgStatement& statement, std::vector<PgParam> parameters);
   // Sends the queued commands and reads their results: Success, or the status of the first
-  // that failed (firstFailure() says which); the commands after it were not carried out.
+  // that failed; the commands after it were not carried out.
   int16_t run();
   // Sends the queued commands without waiting for them.
   void send();
@@ -86,7 +86,6 @@ class PgSession {
   PgResult take(size_t command) {
     return command < results_.size() ? std::move(results_[command]) : PgResult();
   }
-  size_t firstFailure() const { return firstFailure_; }
   bool broken() const;
 
  private:
@@ -102,8 +101,7 @@ class PgSession {
   };
   bool sendQueued(bool keep);
   bool sendOne(Command& command, std::vector<PgStatement*>& preparing);
-  int16_t readRoundTrip(const std::vector<PgStatement*>& preparing, std::vector<PgResult>& results,
-                        size_t& failure);
+  int16_t readRoundTrip(const std::vector<PgStatement*>& preparing, std::vector<PgResult>& results);
   int16_t runOneByOne();
   void drain();
 
@@ -116,7 +114,6 @@ class PgSession {
   int statementCount_ = 0;
   std::vector<Command> queue_;
   std::vector<PgResult> results_;
-  size_t firstFailure_ = 0;
 };
 
 // The record manager's status for a failed result (the connection's state decides between
