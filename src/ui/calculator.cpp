@@ -20,8 +20,6 @@ namespace {
 CalculatorState& state = calculatorState;
 
 constexpr int16_t StripWidth = 26;
-constexpr int16_t FirstColumn = 1, LastColumn = 55;
-constexpr int16_t FirstTapeRow = 2, NoTapeRow = 23;
 constexpr int16_t TapeBottomRow = 22, SeparatorRow = 23, DisplayRow = 24, BottomRow = 25;
 constexpr int16_t StripTop = 1, StripBottom = 25;
 
@@ -206,7 +204,7 @@ void normaliseEntry() {
 void pushTape(char op) {
   std::rotate(state.calcTape.begin(), state.calcTape.begin() + 1, state.calcTape.end());
   state.calcTape.back() = {state.entryValue, state.entryHasPoint, state.entryDecimals, op};
-  if (state.tapeFirstRow > FirstTapeRow) --state.tapeFirstRow;
+  if (state.tapeFirstRow > CalcFirstTapeRow) --state.tapeFirstRow;
   drawTape();
 }
 
@@ -227,7 +225,7 @@ void clearStep() {
     state.pendingOp.clear();
     state.clearArmed = -1;
   } else {  // clear the tape view; the tape stays in memory
-    state.tapeFirstRow = NoTapeRow;
+    state.tapeFirstRow = CalcNoTapeRow;
     reopenStrip();
   }
 }
@@ -358,12 +356,12 @@ Outcome handleKey(int16_t key) {
   switch (key) {
     case KeyLeft:
     case KeyCtrlLeft:
-      moveStrip(state.calcColumn <= FirstColumn ? LastColumn
+      moveStrip(state.calcColumn <= CalcFirstColumn ? CalcLastColumn
                                                 : static_cast<int16_t>(state.calcColumn - 1));
       return Outcome::GoOn;
     case KeyRight:
     case KeyCtrlRight:
-      moveStrip(state.calcColumn >= LastColumn ? FirstColumn
+      moveStrip(state.calcColumn >= CalcLastColumn ? CalcFirstColumn
                                                : static_cast<int16_t>(state.calcColumn + 1));
       return Outcome::GoOn;
     case KeyAltF:

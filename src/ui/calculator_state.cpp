@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int16_t FirstColumn = 1, LastColumn = 55;
-constexpr int16_t FirstTapeRow = 2, NoTapeRow = 23;
 // Fields before the tape, and fields per tape entry.
 constexpr size_t StateFields = 10, TapeFields = 4;
 
@@ -97,10 +95,10 @@ void takeOperator(const std::string& field, std::string& target) {
 void takeStateField(size_t index, const std::string& field, CalculatorState& state) {
   switch (index) {
     case 0:
-      takeWhole(field, FirstColumn, LastColumn, state.calcColumn);
+      takeWhole(field, CalcFirstColumn, CalcLastColumn, state.calcColumn);
       break;
     case 1:
-      takeWhole(field, FirstTapeRow, NoTapeRow, state.tapeFirstRow);
+      takeWhole(field, CalcFirstTapeRow, CalcNoTapeRow, state.tapeFirstRow);
       break;
     case 2:
       takeReal(field, state.entryValue);

@@ -19,6 +19,10 @@
 constexpr int CalcTapeSize = 22;
 // Most decimals an entry can carry: the display picture has room for no more.
 constexpr int16_t MaxCalcDecimals = 20;
+// The strip's left column runs from CalcFirstColumn to CalcLastColumn; tapeFirstRow from
+// CalcFirstTapeRow (every tape line shown) to CalcNoTapeRow (none).
+constexpr int16_t CalcFirstColumn = 1, CalcLastColumn = 55;
+constexpr int16_t CalcFirstTapeRow = 2, CalcNoTapeRow = 23;
 
 struct CalcTapeEntry {
   double value = 0;
@@ -29,8 +33,8 @@ struct CalcTapeEntry {
 };
 
 struct CalculatorState {
-  int16_t calcColumn = 1;     // left column of the 26-column strip, 1 to 55
-  int16_t tapeFirstRow = 23;  // screen row of the oldest tape line shown, 23 = none
+  int16_t calcColumn = CalcFirstColumn;  // left column of the 26-column strip
+  int16_t tapeFirstRow = CalcNoTapeRow;  // screen row of the oldest tape line shown
   double entryValue = 0;      // the number being typed, or the last result
   double accumulator = 0;
   int16_t clearArmed = -1;  // -1: a further C clears the tape view
