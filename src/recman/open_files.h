@@ -24,8 +24,6 @@ struct OpenFile {
   uint32_t position = 0;
 
   uint32_t lockedPosition = 0;  // the single record lock held, 0 = none
-
-  std::string statBytes;  // the Stat answer, counts filled in at each Stat
 };
 
 // The open file named by a position block, or null.

@@ -77,7 +77,6 @@ int16_t openRecordFileCall(const Call& call) {
   if (status == RecordStatus::Success)
     status = file->store->lockFile(call.keyNumber == RecordOpenMode::Exclusive);
   if (status != RecordStatus::Success) return status;
-  file->statBytes = encodeFileLayout(file->store->layout());
   registerOpenFile(call.positionBlock, std::move(file));
   return RecordStatus::Success;
 }
@@ -252,18 +251,11 @@ int16_t statCall(OpenFile& file, const Call& call) {
   const std::vector<uint32_t>* distinct = nullptr;
   int16_t status = file.store->counts(records, distinct);
   if (status != RecordStatus::Success) return status;
-  uint8_t* bytes = reinterpret_cast<uint8_t*>(file.statBytes.data());
-  writeLe32(bytes + 6, records);
-  uint8_t* segmentBytes = bytes + FileSpecSize;
-  const FileLayout& layout = file.store->layout();
-  for (size_t k = 0; k < layout.keys.size(); ++k)
-    for (size_t s = 0; s < layout.keys[k].segments.size(); ++s, segmentBytes += SegmentSpecSize)
-      writeLe32(segmentBytes + 6, (*distinct)[k]);
-  int32_t length = std::min<int32_t>(bufferLength(call), int32_t(file.statBytes.size()));
-  std::memcpy(call.data, bytes, size_t(length));
+  std::string bytes = encodeFileLayout(file.store->layout(), records, distinct);
+  int32_t length = std::min<int32_t>(bufferLength(call), int32_t(bytes.size()));
+  std::memcpy(call.data, bytes.data(), size_t(length));
   *call.dataLength = length;
-  return length < int32_t(file.statBytes.size()) ? RecordStatus::DataBufferTooShort
-                                                 : RecordStatus::Success;
+  return length < int32_t(bytes.size()) ? RecordStatus::DataBufferTooShort : RecordStatus::Success;
 }
 
 // ---- writes ----
