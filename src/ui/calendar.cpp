@@ -1,6 +1,5 @@
 #include "ui/calendar.h"
 
-#include <array>
 #include <cstdint>
 #include <ctime>
 
@@ -28,8 +27,6 @@ constexpr const char* CalendarKeys = "4d00,4b00,5000,4800,5100,4900,4700,4f00,21
 struct CalendarState {
   int16_t year = 0, month = 0, day = 0;    // the highlighted date
   int16_t quarterFirst = 1;                // first month of the quarter on screen
-  std::array<int16_t, 13> daysInMonth{};   // of the displayed year, months 1 to 12
-  std::array<int16_t, 13> firstWeekday{};  // weekday (1 Monday ... 7 Sunday) of day 1
 };
 
 bool isLeapYear(int year) {
@@ -44,6 +41,11 @@ int16_t monthLength(int year, int month) {
 
 PackedDigits packedDate(int year, int month, int day) {
   return packDigits(padNumber(year * 10000.0 + month * 100 + day, 8));
+}
+
+// Weekday (1 Monday ... 7 Sunday) of the month's first day.
+int firstWeekday(int year, int month) {
+  return dayOfWeek(packedDate(year, month, 1));
 }
 
 // The number right-aligned in width characters, blanks on the left.
@@ -102,48 +104,54 @@ void write(const std::string& text) {
   console().writeText(text);
 }
 
-// Screen place of day d of month m (relative to the frame), as its grid cell gives it.
+// The window column at which text stands centred between the frame's sides.
+int16_t centredColumn(const std::string& text) {
+  return static_cast<int16_t>(centerOffset(text, innerWidth()) + 1);
+}
+
+// Window row of the name of a month of the quarter on screen; its grid follows below.
+int16_t monthNameRow(const CalendarState& c, int month) {
+  return static_cast<int16_t>(RowsPerMonth * (month - c.quarterFirst) + 2);
+}
+
+// Cursor at cell 1 to 42 of a month's grid (a week a row, Monday first).
+void locateCell(int16_t nameRow, int cell) {
+  locateInWindow(static_cast<int16_t>((cell - 1) / DaysPerWeek + nameRow + 1),
+                 static_cast<int16_t>(((cell - 1) % DaysPerWeek) * 3 + 1));
+}
+
+// Cursor at day d of month m of the quarter on screen.
 void locateDay(const CalendarState& c, int month, int day) {
-  const int cell = c.firstWeekday[static_cast<size_t>(month)] + day - 1;
-  locateInWindow(
-      static_cast<int16_t>((cell - 1) / DaysPerWeek + RowsPerMonth * (month - c.quarterFirst) + 3),
-      static_cast<int16_t>(((cell - 1) % DaysPerWeek) * 3 + 1));
+  locateCell(monthNameRow(c, month), firstWeekday(c.year, month) + day - 1);
 }
 
 void writeMonth(const CalendarState& c, int month) {
-  const int16_t nameRow = static_cast<int16_t>(RowsPerMonth * (month - c.quarterFirst) + 2);
+  const int16_t nameRow = monthNameRow(c, month);
   const std::string name = foldText(formatDate(packedDate(c.year, month, 1), 2, "m"));
   setColour("n");
   locateInWindow(nameRow, 1);
   console().writeBlanks(innerWidth());
-  locateInWindow(
-      nameRow,
-      static_cast<int16_t>(
-          (windowInnerRight() - windowInnerLeft() - static_cast<int>(name.size()) + 1) / 2 + 1));
+  locateInWindow(nameRow, centredColumn(name));
   write(name);
 
   // Every cell of the grid, so that no digit of an earlier month stays behind.
   setColour("h");
-  const int first = c.firstWeekday[static_cast<size_t>(month)];
-  const int length = c.daysInMonth[static_cast<size_t>(month)];
+  const int first = firstWeekday(c.year, month);
+  const int length = monthLength(c.year, month);
   for (int cell = 1; cell <= WeekRows * DaysPerWeek; ++cell) {
     const int day = cell - first + 1;
-    locateInWindow(static_cast<int16_t>((cell - 1) / DaysPerWeek + nameRow + 1),
-                   static_cast<int16_t>(((cell - 1) % DaysPerWeek) * 3 + 1));
+    locateCell(nameRow, cell);
     write(day >= 1 && day <= length ? rightAligned(day, 2) : "  ");
   }
 }
 
 void drawQuarter(CalendarState& c) {
   setColour("n");
-  locateInWindow(0, static_cast<int16_t>((windowInnerRight() - windowInnerLeft() - 5) / 2 + 1));
-  write(" " + rightAligned(c.year, 4) + " ");
+  const std::string year = " " + rightAligned(c.year, 4) + " ";
+  locateInWindow(0, centredColumn(year));
+  write(year);
   locateInWindow(1, 1);
   write(weekdayHeading());
-  for (int month = 1; month <= 12; ++month) {
-    c.daysInMonth[static_cast<size_t>(month)] = monthLength(c.year, month);
-    c.firstWeekday[static_cast<size_t>(month)] = dayOfWeek(packedDate(c.year, month, 1));
-  }
   c.quarterFirst = static_cast<int16_t>((c.month - 1) / 3 * 3 + 1);
   for (int month = c.quarterFirst; month <= c.quarterFirst + 2; ++month) writeMonth(c, month);
 }
