@@ -443,6 +443,12 @@ int16_t SqliteRecordStore::prepareStatements() {
   return statusOfSqliteAtOpen(rc);
 }
 
+std::array<sqlite3_stmt**, 15> SqliteRecordStore::fileStatements() {
+  return {&readAt_,       &insertRecord_, &updateRecord_,  &deleteRecord_, &readCount_,
+          &readDistinct_, &writeCount_,   &writeDistinct_, &begin_,        &beginImmediate_,
+          &commit_,       &rollback_,     &savepoint_,     &release_,      &rollbackTo_};
+}
+
 void SqliteRecordStore::finalizeStatements() {
   for (KeyStatements& key : keyStatements_) {
     for (sqlite3_stmt* statement : key.seek) sqlite3_finalize(statement);
@@ -451,10 +457,7 @@ void SqliteRecordStore::finalizeStatements() {
     sqlite3_finalize(key.probe);
   }
   keyStatements_.clear();
-  for (sqlite3_stmt** statement :
-       {&readAt_, &insertRecord_, &updateRecord_, &deleteRecord_, &readCount_, &readDistinct_,
-        &writeCount_, &writeDistinct_, &begin_, &beginImmediate_, &commit_, &rollback_, &savepoint_,
-        &release_, &rollbackTo_}) {
+  for (sqlite3_stmt** statement : fileStatements()) {
     sqlite3_finalize(*statement);
     *statement = nullptr;
   }
@@ -474,11 +477,8 @@ void SqliteRecordStore::close() {
 
 void SqliteRecordStore::forgetStatements() {
   keyStatements_.clear();
-  for (sqlite3_stmt** statement :
-       {&readAt_, &insertRecord_, &updateRecord_, &deleteRecord_, &readCount_, &readDistinct_,
-        &writeCount_, &writeDistinct_, &begin_, &beginImmediate_, &commit_, &rollback_, &savepoint_,
-        &release_, &rollbackTo_, &cursor_})
-    *statement = nullptr;
+  for (sqlite3_stmt** statement : fileStatements()) *statement = nullptr;
+  cursor_ = nullptr;
 }
 
 void SqliteRecordStore::abandon() {

@@ -12,6 +12,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -66,6 +67,8 @@ class SqliteRecordStore : public RecordStore {
 
   int16_t validate();
   int16_t prepareStatements();
+  // The statements of the file as a whole (not the keys' ones, nor the cursor).
+  std::array<sqlite3_stmt**, 15> fileStatements();
   void finalizeStatements();
   void forgetStatements();
   int16_t ensureRead();
