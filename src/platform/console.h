@@ -93,6 +93,10 @@ class Console {
   virtual void resume() = 0;
 };
 
+// What setColour makes of the current attribute: the foreground and the background
+// replaced, each only when it is 0 to 15.
+uint8_t attributeWithColours(uint8_t attribute, int16_t foreground, int16_t background);
+
 // The process's console. Until setConsole is called it is an in-memory console of 80 x 25.
 Console& console();
 // Installs a console (not owned); nullptr goes back to the default in-memory console.

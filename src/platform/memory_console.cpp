@@ -40,10 +40,7 @@ void MemoryConsole::setCursorShape(bool visible, int16_t sizePercent) {
 }
 
 void MemoryConsole::setColour(int16_t foreground, int16_t background) {
-  uint8_t fg = attribute_ & 0x0F, bg = attribute_ >> 4;
-  if (foreground >= 0 && foreground < 16) fg = static_cast<uint8_t>(foreground);
-  if (background >= 0 && background < 16) bg = static_cast<uint8_t>(background);
-  attribute_ = static_cast<uint8_t>(fg + 16 * bg);
+  attribute_ = attributeWithColours(attribute_, foreground, background);
 }
 
 void MemoryConsole::writeText(const std::string& bytes) {

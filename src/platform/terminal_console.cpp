@@ -422,10 +422,7 @@ void TerminalConsole::setCursorShape(bool visible, int16_t sizePercent) {
 }
 
 void TerminalConsole::setColour(int16_t foreground, int16_t background) {
-  uint8_t fg = attribute_ & 0x0F, bg = attribute_ >> 4;
-  if (foreground >= 0 && foreground < 16) fg = uint8_t(foreground);
-  if (background >= 0 && background < 16) bg = uint8_t(background);
-  attribute_ = uint8_t(fg + 16 * bg);
+  attribute_ = attributeWithColours(attribute_, foreground, background);
 }
 
 void TerminalConsole::writeText(const std::string& bytes) {
