@@ -243,7 +243,14 @@ bool readControlSequence(ByteReader& reader, char introducer, ControlSequence& s
     sequence.privateMarker = char(b);
     b = reader.next(timeoutMs);
   }
-  int current = -1;
+  int current = -1;  // the parameter being read; -1 before its first digit
+  auto finish = [&](char final) {
+    if (current >= 0 || !sequence.params.empty()) {
+      sequence.params.push_back(current < 0 ? 0 : current);
+    }
+    sequence.final = final;
+    return true;
+  };
   for (;;) {
     if (b < 0) return false;
     if (b >= '0' && b <= '9') {
@@ -253,19 +260,11 @@ bool readControlSequence(ByteReader& reader, char introducer, ControlSequence& s
       current = -1;
     } else if (b == '$' && introducer == '[' && sequence.privateMarker == 0) {
       // rxvt ends its shifted keys with '$' (CSI 24$ is Shift+F12).
-      if (current >= 0 || !sequence.params.empty()) {
-        sequence.params.push_back(current < 0 ? 0 : current);
-      }
-      sequence.final = '$';
-      return true;
+      return finish('$');
     } else if (b >= 0x20 && b <= 0x2F) {
       sequence.intermediate = char(b);
     } else if (b >= 0x40 && b <= 0x7E) {
-      if (current >= 0 || !sequence.params.empty()) {
-        sequence.params.push_back(current < 0 ? 0 : current);
-      }
-      sequence.final = char(b);
-      return true;
+      return finish(char(b));
     } else {
       // A new sequence or a key began: this one was cut short.
       if (b == Esc) reader.pushBack(uint8_t(b));
@@ -411,15 +410,14 @@ bool InputDecoder::next(InputEvent& event) {
   return true;
 }
 
-bool InputDecoder::decodeOne() {
+void InputDecoder::decodeOne() {
   int b = reader_.next(0);
-  if (b < 0) return false;
+  if (b < 0) return;
   if (b == Esc) {
     decodeEscape();
   } else {
     decodeCharacter(uint8_t(b), 0);
   }
-  return true;
 }
 
 void InputDecoder::decodeEscape() {

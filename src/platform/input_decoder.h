@@ -100,7 +100,7 @@ class InputDecoder {
   void discard() { queue_.clear(); }
 
  private:
-  bool decodeOne();
+  void decodeOne();
   void decodeEscape();
   void decodeSequence(char introducer, uint16_t extraState);
   void decodeMouse(const ControlSequence& sequence, uint16_t extraState);
