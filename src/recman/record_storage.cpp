@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "recman/key_order.h"
 #include "recman/postgres_record_store.h"
 #include "recman/record_file_server.h"
 #include "recman/record_manager.h"
@@ -32,6 +33,14 @@ void RecordStore::snapshotStarted() {
 void RecordStore::snapshotEnded() {
   snapshotStores.erase(std::remove(snapshotStores.begin(), snapshotStores.end(), this),
                        snapshotStores.end());
+}
+
+void RecordStore::foundAt(uint32_t position, const uint8_t* data, int key, FoundRecord& found) {
+  found.position = position;
+  found.data = data;
+  sortFormOfRecord(layout_, layout_.keys[size_t(key)], data, foundSortForm_);
+  found.sortForm = reinterpret_cast<const uint8_t*>(foundSortForm_.data());
+  found.sortLength = int(foundSortForm_.size());
 }
 
 void endAllReadSnapshots() {

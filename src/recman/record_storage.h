@@ -18,6 +18,16 @@
 
 #include "recman/file_layout.h"
 
+// Positions of records run from 1 to this on every back end.
+constexpr int64_t MaxRecordPosition = 2147483647;
+inline bool validRecordPosition(int64_t position) {
+  return position >= 1 && position <= MaxRecordPosition;
+}
+
+// Stored with every record file's creation data and checked at each open, whatever holds it.
+constexpr const char* RecordFileMagic = "kiv record file";
+constexpr int RecordFileFormat = 1;
+
 enum class SeekMode { First, Last, GreaterOrEqual, Greater, LessOrEqual, Less, After, Before };
 
 // A record found by a read; the pointers are valid until the next call on the store.
@@ -80,8 +90,15 @@ class RecordStore {
   void snapshotStarted();
   void snapshotEnded();
 
+  // Fills `found` with the record `data` at `position` and its sort form in key `key`, kept
+  // until the next call.
+  void foundAt(uint32_t position, const uint8_t* data, int key, FoundRecord& found);
+
   FileLayout layout_;
   bool readOnly_ = false;
+
+ private:
+  std::string foundSortForm_;
 };
 
 // Opens the record file at `path` (resolved) in the back end its installation chose.

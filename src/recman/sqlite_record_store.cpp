@@ -15,13 +15,10 @@
 
 namespace {
 
-constexpr const char* FileMagic = "kiv record file";
-constexpr int FileFormat = 1;
 // Stored as the database's application id, so a foreign SQLite file is told apart from the
 // header alone ("KIVR").
 constexpr uint32_t KivApplicationId = 0x4B495652;
 constexpr int BusyWaitMs = 1000;
-constexpr int64_t MaxPosition = 2147483647;
 
 int16_t statusOfSqlite(int rc) {
   switch (rc & 0xff) {
@@ -180,8 +177,8 @@ int16_t buildFile(const std::string& path, const FileLayout& layout) {
                             nullptr);
     if (rc == SQLITE_OK) {
       std::string bytes = encodeFileLayout(layout);
-      sqlite3_bind_text(insert, 1, FileMagic, -1, SQLITE_STATIC);
-      sqlite3_bind_int(insert, 2, FileFormat);
+      sqlite3_bind_text(insert, 1, RecordFileMagic, -1, SQLITE_STATIC);
+      sqlite3_bind_int(insert, 2, RecordFileFormat);
       sqlite3_bind_blob(insert, 3, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
       rc = sqlite3_step(insert);
       if (rc == SQLITE_DONE) rc = SQLITE_OK;
@@ -232,7 +229,7 @@ class SqliteLoader : public RecordLoader {
   }
 
   int16_t add(uint32_t position, const uint8_t* record) override {
-    if (position < 1 || position > MaxPosition) return RecordStatus::InvalidPositioning;
+    if (!validRecordPosition(position)) return RecordStatus::InvalidPositioning;
     int16_t status = db_ ? RecordStatus::Success : openForLoading();
     if (status != RecordStatus::Success) return status;
     sqlite3_bind_int64(insertRecord_, 1, position);
@@ -381,8 +378,9 @@ int16_t SqliteRecordStore::validate() {
     const char* magic = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
     const void* bytes = sqlite3_column_blob(query, 2);
     int length = sqlite3_column_bytes(query, 2);
-    if (magic && std::strcmp(magic, FileMagic) == 0 && sqlite3_column_int(query, 1) == FileFormat &&
-        bytes && sqlite3_column_type(query, 3) == SQLITE_INTEGER &&
+    if (magic && std::strcmp(magic, RecordFileMagic) == 0 &&
+        sqlite3_column_int(query, 1) == RecordFileFormat && bytes &&
+        sqlite3_column_type(query, 3) == SQLITE_INTEGER &&
         parseFileLayout(static_cast<const uint8_t*>(bytes), size_t(length), layout_) ==
             RecordStatus::Success &&
         sqlite3_step(query) == SQLITE_DONE)
@@ -534,7 +532,7 @@ int16_t SqliteRecordStore::stepRow(sqlite3_stmt* statement, int key, FoundRecord
   int64_t position = sqlite3_column_int64(statement, 1);
   const void* data = sqlite3_column_blob(statement, 2);
   int dataLength = sqlite3_column_bytes(statement, 2);
-  if (!data || dataLength != layout_.recordLength || position < 1 || position > MaxPosition ||
+  if (!data || dataLength != layout_.recordLength || !validRecordPosition(position) ||
       sortLength != layout_.keys[size_t(key)].length) {
     sqlite3_reset(statement);
     if (statement == cursor_) cursor_ = nullptr;
@@ -580,7 +578,7 @@ int16_t SqliteRecordStore::seek(int key, SeekMode mode, const std::string& bound
 int16_t SqliteRecordStore::readAt(uint32_t position, int key, FoundRecord& found) {
   int16_t status = ensureRead();
   if (status != RecordStatus::Success) return status;
-  if (position < 1 || position > MaxPosition) return RecordStatus::InvalidPositioning;
+  if (!validRecordPosition(position)) return RecordStatus::InvalidPositioning;
   sqlite3_bind_int64(readAt_, 1, position);
   int rc = sqlite3_step(readAt_);
   if (rc != SQLITE_ROW) {
@@ -594,11 +592,7 @@ int16_t SqliteRecordStore::readAt(uint32_t position, int key, FoundRecord& found
   }
   rowScratch_.assign(static_cast<const char*>(data), layout_.recordLength);
   sqlite3_reset(readAt_);
-  found.position = position;
-  found.data = reinterpret_cast<const uint8_t*>(rowScratch_.data());
-  sortFormOfRecord(layout_, layout_.keys[size_t(key)], found.data, sortScratch_);
-  found.sortForm = reinterpret_cast<const uint8_t*>(sortScratch_.data());
-  found.sortLength = int(sortScratch_.size());
+  foundAt(position, reinterpret_cast<const uint8_t*>(rowScratch_.data()), key, found);
   return RecordStatus::Success;
 }
 
@@ -724,7 +718,7 @@ bool SqliteRecordStore::keyExists(int key, const std::string& sortForm, int16_t&
 
 int16_t SqliteRecordStore::allocatePosition(uint32_t& position) {
   int64_t rowid = sqlite3_last_insert_rowid(db_);
-  if (rowid >= 1 && rowid <= MaxPosition) {
+  if (validRecordPosition(rowid)) {
     position = uint32_t(rowid);
     return RecordStatus::Success;
   }
@@ -738,13 +732,13 @@ int16_t SqliteRecordStore::allocatePosition(uint32_t& position) {
       -1, &query, nullptr);
   int64_t free = 0;
   if (rc == SQLITE_OK) {
-    sqlite3_bind_int64(query, 1, MaxPosition);
+    sqlite3_bind_int64(query, 1, MaxRecordPosition);
     rc = sqlite3_step(query);
     if (rc == SQLITE_ROW) free = sqlite3_column_int64(query, 0);
   }
   sqlite3_finalize(query);
   if (rc != SQLITE_ROW) return statusOfSqlite(rc);
-  if (free < 1 || free > MaxPosition) return RecordStatus::DiskFull;
+  if (!validRecordPosition(free)) return RecordStatus::DiskFull;
   sqlite3_stmt* move = nullptr;
   rc = sqlite3_prepare_v2(db_, "UPDATE records SET position = ?1 WHERE position = ?2", -1, &move,
                           nullptr);
