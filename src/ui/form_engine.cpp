@@ -164,6 +164,99 @@ void editCurrentField(int16_t panelNumber, FormPanel& panel, int16_t current, in
   setEditKeys("-", "");
 }
 
+// One call of runFormPanel: the panel, how it was called, and its editable fields.
+struct PanelRun {
+  int16_t number;
+  FormPanel& panel;
+  bool continuation;
+  int16_t leaveAtTop, leaveAtBottom;
+  int16_t first = 0, last = 0;  // as editableRange gives them
+};
+
+// Goes straight down the chain of next panels when it reaches the panel left with PgUp or
+// PgDn (resumePanel; cleared when the chain does not reach it). True when the continuation
+// handed the ending of this panel over with key, so that its own fields are not edited.
+bool resumedDownChain(const PanelRun& run, int16_t& key) {
+  int16_t reached = run.number;
+  for (int16_t steps = 0; reached != resumePanel && resumePanel > 0; ++steps) {
+    const FormPanel* at = formPanel(reached);
+    if (!at || at->nextPanel == 0 || steps > formModel.panelCount) break;
+    reached = at->nextPanel;
+  }
+  if (reached != resumePanel) resumePanel = 0;
+  if (resumePanel > 0 && resumePanel != run.number && run.panel.nextPanel != 0) {
+    runFormPanel(static_cast<int16_t>(-run.panel.nextPanel), run.leaveAtTop, run.leaveAtBottom,
+                 key);
+    return endsCallingPanel(key);
+  }
+  resumePanel = 0;
+  return false;
+}
+
+// Moves current by the key that ended its edit (running the continuation panel after the
+// last field); true when key leaves the panel.
+bool leavesPanel(PanelRun& run, int16_t& current, int16_t& key) {
+  switch (key) {
+    case KeyPgUp:
+      if (current == run.first && run.leaveAtTop != 0) {
+        resumePanel = run.number;
+        return true;
+      }
+      current = run.first;
+      resumePanel = 0;
+      return false;
+    case KeyPgDn:
+      if (current == run.last && run.leaveAtBottom != 0) {
+        resumePanel = run.number;
+        return true;
+      }
+      current = run.last;
+      resumePanel = 0;
+      return false;
+    case KeyEnd:
+    case kCtrlB:
+      return true;
+    case KeyEsc:
+      if (current <= run.first) return true;
+      current = run.first;
+      return false;
+    case KeyEnter:
+    case KeyDown:
+    case KeyF2:
+      if ((current == run.last || key == KeyF2) && run.panel.nextPanel != 0) {
+        runFormPanel(static_cast<int16_t>(-run.panel.nextPanel), run.leaveAtTop,
+                     run.leaveAtBottom, key);
+        return endsCallingPanel(key);
+      }
+      if (key == KeyEnter || (key == KeyDown && current < run.last)) ++current;
+      return false;
+    case KeyUp:
+      if (current > run.first) {
+        --current;
+      } else if (run.continuation) {
+        key = KeyEsc;
+        return true;
+      }
+      return false;
+    case 0:
+      return false;
+    default:
+      if (key >= 0) return true;
+      if (const int16_t hit = clickedField(run.panel, key)) current = hit;
+      return false;
+  }
+}
+
+// Edits the panel's fields from the first editable one until a key leaves the panel (or
+// the fields left editable no longer include the current one).
+void editPanelFields(PanelRun& run, int16_t& key) {
+  int16_t current = run.first;
+  while (run.first <= current && current <= run.last) {
+    editCurrentField(run.number, run.panel, current, key, run.first, run.last);
+    if (leavesPanel(run, current, key)) return;
+  }
+}
+
 // Column of the title: 41 - length / 2, halves rounded to even.
 int16_t titleColumn(size_t length) {
   size_t half = length / 2;
@@ -178,106 +271,22 @@ void runFormPanel(int16_t panelArgument, int16_t leaveAtTop, int16_t leaveAtBott
   const int16_t panelNumber = static_cast<int16_t>(continuation ? -panelArgument : panelArgument);
   FormPanel* found = formPanel(panelNumber);
   if (!found) return;
-  FormPanel& panel = *found;
-  const bool ownWindow = panel.boxTop != 0;
+  PanelRun run{panelNumber, *found, continuation, leaveAtTop, leaveAtBottom};
+  const bool ownWindow = run.panel.boxTop != 0;
   if (ownWindow) {
     setColour("+n");
-    openWindow(panel.boxTop, panel.boxLeft, panel.boxBottom, panel.boxRight);
+    openWindow(run.panel.boxTop, run.panel.boxLeft, run.panel.boxBottom, run.panel.boxRight);
     drawFrame(2);
     setColour("-");
   }
   drawFormPanel(panelNumber);
 
-  int16_t first = 0, last = 0;
-  editableRange(panel, first, last);
-  bool editFields = first <= last;
-  if (editFields) {
-    // Straight down the chain of next panels to the one left with PgUp or PgDn.
-    int16_t reached = panelNumber;
-    for (int16_t steps = 0; reached != resumePanel && resumePanel > 0; ++steps) {
-      const FormPanel* at = formPanel(reached);
-      if (!at || at->nextPanel == 0 || steps > formModel.panelCount) break;
-      reached = at->nextPanel;
-    }
-    if (reached != resumePanel) resumePanel = 0;
-    if (resumePanel > 0 && resumePanel != panelNumber && panel.nextPanel != 0) {
-      runFormPanel(static_cast<int16_t>(-panel.nextPanel), leaveAtTop, leaveAtBottom, key);
-      if (endsCallingPanel(key)) editFields = false;
-    } else {
-      resumePanel = 0;
-    }
-  }
-
+  editableRange(run.panel, run.first, run.last);
+  bool editFields = run.first <= run.last && !resumedDownChain(run, key);
   for (;;) {
-    if (editFields) {
-      int16_t current = first;
-      bool leave = false;
-      while (!leave && first <= current && current <= last) {
-        editCurrentField(panelNumber, panel, current, key, first, last);
-        switch (key) {
-          case KeyPgUp:
-            if (current == first && leaveAtTop != 0) {
-              resumePanel = panelNumber;
-              leave = true;
-            } else {
-              current = first;
-              resumePanel = 0;
-            }
-            break;
-          case KeyPgDn:
-            if (current == last && leaveAtBottom != 0) {
-              resumePanel = panelNumber;
-              leave = true;
-            } else {
-              current = last;
-              resumePanel = 0;
-            }
-            break;
-          case KeyEnd:
-          case kCtrlB:
-            leave = true;
-            break;
-          case KeyEsc:
-            if (current > first)
-              current = first;
-            else
-              leave = true;
-            break;
-          case KeyEnter:
-          case KeyDown:
-          case KeyF2:
-            if ((current == last || key == KeyF2) && panel.nextPanel != 0) {
-              runFormPanel(static_cast<int16_t>(-panel.nextPanel), leaveAtTop, leaveAtBottom, key);
-              if (endsCallingPanel(key)) leave = true;
-            } else if (key == KeyEnter) {
-              ++current;
-            } else if (key == KeyDown && current < last) {
-              ++current;
-            }
-            break;
-          case KeyUp:
-            if (current > first) {
-              --current;
-            } else if (continuation) {
-              key = KeyEsc;
-              leave = true;
-            }
-            break;
-          case 0:
-            break;
-          default:
-            if (key < 0) {
-              const int16_t hit = clickedField(panel, key);
-              if (hit != 0) current = hit;
-            } else {
-              leave = true;
-            }
-            break;
-        }
-      }
-    }
+    if (editFields) editPanelFields(run, key);
     if (confirmFormPanel(panelNumber, key) == 0) break;
-    editFields = first <= last;
+    editFields = run.first <= run.last;
     if (!editFields) {
       // Nothing the operator could change: the form stays unconfirmed.
       key = KeyEsc;
