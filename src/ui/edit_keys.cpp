@@ -91,6 +91,18 @@ int exitKeyIndex(int16_t key) {
   return -1;
 }
 
+bool takeExitKey(int16_t& key) {
+  if (exitKeyCodes.empty()) return true;
+  const int at = exitKeyIndex(key);
+  if (at < 0) return false;
+  const size_t result = static_cast<size_t>(at);
+  if (exitKeyResults.size() >= result + 2) {
+    key = static_cast<int16_t>(static_cast<uint8_t>(exitKeyResults[result]) |
+                               static_cast<uint8_t>(exitKeyResults[result + 1]) << 8);
+  }
+  return true;
+}
+
 void setEditKeys(const std::string& mode, const std::string& keyList) {
   for (char command : mode) {
     switch (std::toupper(static_cast<unsigned char>(command))) {

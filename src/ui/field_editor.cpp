@@ -442,23 +442,9 @@ int16_t FieldEdit::run() {
     }
 
     key = translatedEndingKey(key);
-    if (exitKeyCodes.empty()) {
-      leave();
-      return key;
-    }
-    const int at = exitKeyIndex(key);
-    if (at >= 0) {
-      const size_t result = static_cast<size_t>(at);
-      if (exitKeyResults.size() >= result + 2) {
-        key = static_cast<int16_t>(static_cast<uint8_t>(exitKeyResults[result]) |
-                                   static_cast<uint8_t>(exitKeyResults[result + 1]) << 8);
-      }
-      leave();
-      return key;
-    }
     // Only a click leaves past the filter; keys that are not exit keys (the negative
     // F11 and F12 codes among them) are ignored.
-    if (click) {
+    if (takeExitKey(key) || click) {
       leave();
       return key;
     }
