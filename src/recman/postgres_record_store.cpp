@@ -67,6 +67,13 @@ bool parseCounts(const char* text, std::vector<uint32_t>& counts) {
   return *text == '}';
 }
 
+// A failure because the list of record files is not there: no file was ever made in that
+// database.
+bool registryMissing(const PGresult* result) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  return state && std::strcmp(state, "42P01") == 0;  // undefined table
+}
+
 bool succeeded(const PGresult* result) {
   ExecStatusType status = PQresultStatus(result);
   return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
@@ -270,10 +277,8 @@ int16_t PostgresRecordStore::listFiles(const std::string& server, std::vector<st
   size_t at = session.queue(list, {});
   status = session.run();
   PGresult* result = session.result(at);
-  if (status != RecordStatus::Success) {
-    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-    return state && std::strcmp(state, "42P01") == 0 ? RecordStatus::Success : status;
-  }
+  if (status != RecordStatus::Success)
+    return registryMissing(result) ? RecordStatus::Success : status;
   for (int row = 0; row < PQntuples(result); ++row) names.push_back(PQgetvalue(result, row, 0));
   return RecordStatus::Success;
 }
@@ -330,12 +335,8 @@ int16_t PostgresRecordStore::validate(const std::string& name) {
   size_t at = session_.queue(lookUp, {PgParam::text(name)});
   int16_t status = session_.run();
   PGresult* found = session_.result(at);
-  if (status != RecordStatus::Success) {
-    const char* state = found ? PQresultErrorField(found, PG_DIAG_SQLSTATE) : nullptr;
-    if (!state || std::strcmp(state, "42P01") != 0) return status;
-    return unlistedTable(name) ? RecordStatus::NotARecordFile : RecordStatus::FileNotFound;
-  }
-  if (PQntuples(found) == 0)
+  if (status != RecordStatus::Success && !registryMissing(found)) return status;
+  if (status != RecordStatus::Success || PQntuples(found) == 0)
     return unlistedTable(name) ? RecordStatus::NotARecordFile : RecordStatus::FileNotFound;
   if (PQntuples(found) != 1 || PQgetisnull(found, 0, 4) || PQgetisnull(found, 0, 5) ||
       PQgetisnull(found, 0, 1) || PQgetisnull(found, 0, 2) || PQgetlength(found, 0, 2) != 4 ||

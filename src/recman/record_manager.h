@@ -1,4 +1,5 @@
-// The record manager: keyed files of fixed-length records, stored in SQLite.
+// The record manager: keyed files of fixed-length records, stored as SQLite files or as
+// tables of the installation's PostgreSQL database (record_file_server.h).
 //
 // One entry point with the classic arguments. The operation codes, statuses, the creation
 // and Stat data layout and the locks are described in docs/record-files.md.
