@@ -264,15 +264,11 @@ void closeWindow() {
     runHasRecords = anySaved() ? 1 : 0;
     if (!entry->opened) return;  // pairs with a refused open
   }
-  // A window opened in this run always gives back the box below it and its depth.
-  auto popEntry = [&] {
-    if (!entry) return;
+  if (entry) {
+    // A window opened in this run always gives back the box below it and its depth.
     windowBox = entry->previous;
     --windowDepth;
-  };
-  if (entry && !entry->saved) {  // nothing of it in the file
-    popEntry();
-    return;
+    if (!entry->saved) return;  // nothing of it in the file
   }
 
   const std::string name = windowStackFileName();
@@ -281,14 +277,9 @@ void closeWindow() {
   if (size < HeaderSize) {
     if (file) std::fclose(file);
     removeFile(name);
-    popEntry();
     return;
   }
-  if (entry) {
-    popEntry();
-  } else {
-    --windowDepth;
-  }
+  if (!entry) --windowDepth;
   const std::string data = readAll(file, size);
 
   // A window of this run knows where its record was written, whatever the header or the
@@ -304,7 +295,10 @@ void closeWindow() {
       if (auto previous = boxAt(data, start + 4)) windowBox = *previous;
     }
     // A file cut short still gives back the cells it holds.
-    if (own) repaint(*own, data, start + FieldsSize, std::min<int64_t>(place->end - LengthSize, data.size()));
+    if (own) {
+      repaint(*own, data, start + FieldsSize,
+              std::min<int64_t>(place->end - LengthSize, data.size()));
+    }
     auto row = numberAt(data, start, 2), column = numberAt(data, start + 2, 2);
     if (row && column) {
       console().setCursor(static_cast<int16_t>(*row), static_cast<int16_t>(*column));
@@ -314,7 +308,7 @@ void closeWindow() {
   // Without a usable record the stack in the file cannot be walked any further: it goes.
   writeAt(file, 0, littleEndian32(newFreePosition));
   std::fclose(file);
-  if (newFreePosition < EmptyFreePosition + 1) removeFile(name);
+  if (newFreePosition <= EmptyFreePosition) removeFile(name);
 }
 
 void resetWindowStack() {
