@@ -88,11 +88,14 @@ int16_t translatedEndingKey(int16_t key) {
 class FieldEdit {
  public:
   FieldEdit(int16_t row, int16_t col, int16_t lineLength, std::string& text, int16_t& position)
-      : text_(text), position_(position) {
-    length_ = static_cast<int>(text.size());
-    end_ = length_ + 1;
-    row_ = row;
-    col_ = col;
+      : text_(text),
+        position_(position),
+        length_(static_cast<int>(text.size())),
+        end_(length_ + 1),
+        row_(row),
+        col_(col),
+        lineLength_(lineLength > 0 ? lineLength : end_),
+        options_(choiceOptions(editChoices)) {
     if (row_ == 0 || col_ == 0) {
       // The cursor's cell, made relative to the innermost window like every area position.
       int16_t cursorRow = 0, cursorCol = 0;
@@ -101,8 +104,6 @@ class FieldEdit {
       if (col_ == 0) col_ = static_cast<int16_t>(cursorCol - screenColumnOf(0));
     }
     position_ = static_cast<int16_t>(std::clamp<int>(position_, 1, end_));
-    lineLength_ = lineLength > 0 ? lineLength : end_;
-    options_ = choiceOptions(editChoices);
   }
 
   int16_t run();
@@ -130,10 +131,11 @@ class FieldEdit {
 
   std::string& text_;
   int16_t& position_;
-  int length_ = 0, end_ = 1;
-  int16_t row_ = 0, col_ = 0;
-  int lineLength_ = 1;
-  std::vector<ChoiceOption> options_;
+  const int length_;  // the text's length, which no edit changes
+  const int end_;     // the position after the last character
+  int16_t row_, col_;
+  const int lineLength_;
+  const std::vector<ChoiceOption> options_;
   size_t selected_ = 0;
   int labelWidth_ = 0;
   bool changed_ = false;
