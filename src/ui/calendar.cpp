@@ -198,8 +198,8 @@ int quarterOf(int month) {
   return (month - 1) / 3;
 }
 
-// Highlights the new date, redrawing when asked or when it lies in another quarter. A
-// date beyond the years 1 to 9999 is not taken.
+// Makes the date the one the key loop highlights, redrawing the quarter when asked or when
+// the date lies in another one. A date beyond the years 1 to 9999 is not taken.
 void moveTo(CalendarState& c, Date date, bool redraw) {
   if (date.year < FirstYear || date.year > LastYear) return;
   redraw = redraw || date.year != c.year || quarterOf(date.month) != quarterOf(c.month);
