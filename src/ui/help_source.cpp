@@ -1,6 +1,7 @@
 #include "ui/help_source.h"
 
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 #include "platform/code_page.h"
@@ -15,6 +16,7 @@ struct Mark {
 };
 constexpr Mark Marks[] = {
     {"**", HelpHighlightSwitch}, {"__", HelpUnderlineSwitch}, {"~~", HelpReverseSwitch}};
+constexpr size_t MarkCount = std::size(Marks);
 
 // The next character of UTF-8 text at `at`, advancing it; -1 for a malformed sequence.
 long nextCodePoint(const std::string& text, size_t& at) {
@@ -51,11 +53,11 @@ std::string characterName(long codePoint) {
 
 // One source line as help record bytes (unpadded), or false with the reason.
 bool lineBytes(const std::string& line, std::string& bytes, std::string& reason) {
-  bool open[3] = {false, false, false};
+  bool open[MarkCount] = {};
   int visible = 0;
   for (size_t at = 0; at < line.size();) {
     bool marked = false;
-    for (int m = 0; m < 3 && !marked; ++m) {
+    for (size_t m = 0; m < MarkCount && !marked; ++m) {
       if (line.compare(at, 2, Marks[m].text) != 0) continue;
       bytes += Marks[m].switchByte;
       open[m] = !open[m];
@@ -74,7 +76,7 @@ bool lineBytes(const std::string& line, std::string& bytes, std::string& reason)
     bytes += static_cast<char>(byte);
     ++visible;
   }
-  for (int m = 0; m < 3; ++m) {
+  for (size_t m = 0; m < MarkCount; ++m) {
     if (open[m]) return fail(reason, std::string(Marks[m].text) + " is not closed on its line");
   }
   if (visible > HelpVisibleColumns) {

@@ -24,6 +24,9 @@ namespace {
 
 constexpr int64_t HeaderSize = 4;
 constexpr int64_t FieldsSize = 20;  // ten 2-digit fields
+// Offsets in a record of the box that was innermost before the window and of its own box,
+// after the cursor row and column.
+constexpr int64_t PreviousBoxOffset = 4, OwnBoxOffset = 12;
 constexpr int64_t LengthSize = 5;
 constexpr int64_t EmptyFreePosition = HeaderSize + 1;
 
@@ -290,9 +293,10 @@ void closeWindow() {
   int64_t newFreePosition = EmptyFreePosition;
   if (place) {
     const int64_t start = place->start;
-    std::optional<WindowBox> own = entry ? std::optional(entry->own) : boxAt(data, start + 12);
+    std::optional<WindowBox> own =
+        entry ? std::optional(entry->own) : boxAt(data, start + OwnBoxOffset);
     if (!entry) {
-      if (auto previous = boxAt(data, start + 4)) windowBox = *previous;
+      if (auto previous = boxAt(data, start + PreviousBoxOffset)) windowBox = *previous;
     }
     // A file cut short still gives back the cells it holds.
     if (own) {
