@@ -62,7 +62,7 @@ std::string trimBlanks(const std::string& text) {
 
 // The N code: the magnitude of the number after the N (its integer digits, any sign and
 // fraction dropped) and the justification text's first \...\ part, both backslashes included.
-std::string numberedCode(const std::string& trimmed, const std::string& spec) {
+std::string numberedCode(const std::string& trimmed, const std::string& setting) {
   size_t at = trimmed.find_first_not_of(' ', 1);
   if (at != std::string::npos && (trimmed[at] == '-' || trimmed[at] == '+')) ++at;
   std::string digits;
@@ -72,23 +72,23 @@ std::string numberedCode(const std::string& trimmed, const std::string& spec) {
   if (digits.empty()) digits = "0";
 
   std::string path;
-  size_t open = spec.find('\\');
+  size_t open = setting.find('\\');
   if (open != std::string::npos) {
-    size_t close = spec.find('\\', open + 1);
-    path = spec.substr(open, close == std::string::npos ? std::string::npos : close - open + 1);
+    size_t close = setting.find('\\', open + 1);
+    path = setting.substr(open, close == std::string::npos ? std::string::npos : close - open + 1);
   }
   return "N " + digits + " " + path;
 }
 
-std::string justificationCode(const std::string& spec) {
-  std::string trimmed = trimBlanks(spec);
+std::string justificationCode(const std::string& setting) {
+  std::string trimmed = trimBlanks(setting);
   char first = trimmed.empty() ? ' ' : static_cast<char>(std::toupper(
                                            static_cast<unsigned char>(trimmed[0])));
   switch (first) {
     case 'C': return "C";
     case 'D': case 'R': return "D";
     case 'A': case 'B': return "A";
-    case 'N': return numberedCode(trimmed, spec);
+    case 'N': return numberedCode(trimmed, setting);
     default: return "E";
   }
 }
@@ -134,7 +134,7 @@ void startPage(int16_t length) {
 
 void printControl(const std::string& text) { writeLine("*" + text); }
 
-void setJustification(const std::string& spec) { writeLine("JUS" + justificationCode(spec)); }
+void setJustification(const std::string& setting) { writeLine("JUS" + justificationCode(setting)); }
 
 void printAt(int16_t column, const std::string& text, int16_t advance) {
   std::string shown = text;

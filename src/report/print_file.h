@@ -45,9 +45,9 @@ std::string printFileFailureReason();
 void startPage(int16_t length);
 // Writes the control line "*" + text.
 void printControl(const std::string& text);
-// Writes "JUS" + the code of spec: C; D (for D or R); A (for A or B); N with its number and
+// Writes "JUS" + the code of setting: C; D (for D or R); A (for A or B); N with its number and
 // its \...\ part; E for anything else.
-void setJustification(const std::string& spec);
+void setJustification(const std::string& setting);
 // Writes one positioned text: control characters (0-31, 127, 255) become blanks, and a full
 // page (linesOnPage >= pageLength) first starts a new page of the same length.
 void printAt(int16_t column, const std::string& text, int16_t advance);

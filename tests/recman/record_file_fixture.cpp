@@ -32,11 +32,11 @@ std::string creationData(uint16_t recordLength, const std::vector<KeyDef>& keys,
   putLe16(out, 4, uint16_t(keys.size()));
   for (const KeyDef& key : keys) {
     for (size_t s = 0; s < key.size(); ++s) {
-      std::string spec(16, '\0');
-      putLe16(spec, 0, key[s].position);
-      putLe16(spec, 2, key[s].length);
-      putLe16(spec, 4, uint16_t(key[s].flags | (s + 1 < key.size() ? SegmentFlag::Continues : 0)));
-      out += spec;
+      std::string segment(16, '\0');
+      putLe16(segment, 0, key[s].position);
+      putLe16(segment, 2, key[s].length);
+      putLe16(segment, 4, uint16_t(key[s].flags | (s + 1 < key.size() ? SegmentFlag::Continues : 0)));
+      out += segment;
     }
   }
   if (!collationTable.empty()) out += '\xAC' + std::string("TESTCOLL") + collationTable;

@@ -20,7 +20,7 @@ struct SegmentDef {
 };
 using KeyDef = std::vector<SegmentDef>;
 
-// Creation data: file spec, segments (the continuation flag is added here), and the collating
+// Creation data: file specification, segments (the continuation flag is added here), and the collating
 // sequence when given.
 std::string creationData(uint16_t recordLength, const std::vector<KeyDef>& keys,
                          const std::string& collationTable = "", uint16_t pageSize = 4096);

@@ -78,11 +78,11 @@ TEST_F(PrintFileTest, JustificationCodes) {
       {" n -3.7 \\a\\", "JUSN 3 \\a\\"},            {"N", "JUSN 0 "},
       {"N5 \\open", "JUSN 5 \\open"},                {"N007", "JUSN 7 "},
   };
-  for (const auto& [spec, line] : cases) {
-    SCOPED_TRACE(spec);
+  for (const auto& [setting, line] : cases) {
+    SCOPED_TRACE(setting);
     resetPrintFileState();
     ASSERT_TRUE(openPrintFile(""));
-    setJustification(spec);
+    setJustification(setting);
     ASSERT_TRUE(closePrintFile());
     EXPECT_EQ(contents(), std::string("DEVICE\r\n") + line + "\r\n");
   }
