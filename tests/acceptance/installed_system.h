@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "listing_text.h"
+#include "terminal_settings.h"
 
 // The prefix this build was installed into (once per test program, removed at its end);
 // empty when the install failed, with installProblem() saying why.
@@ -48,11 +49,6 @@ class BackgroundProgram {
   pid_t pid_ = -1;
   int output_ = -1;
 };
-
-// The settings a login shell leaves on its terminal; the module must give them back as
-// they were.
-termios shellTerminalSettings();
-bool sameTerminalSettings(const termios& a, const termios& b);
 
 // Session languages with what the form shows (code page 850) and what the listing's
 // headings read as text output (UTF-8).

@@ -9,11 +9,11 @@
 #include <vterm.h>
 
 #include <cstdio>
-#include <cstring>
 #include <functional>
 
 #include <gtest/gtest.h>
 
+#include "terminal_settings.h"
 #include "vterm_screen.h"
 
 namespace {
@@ -25,25 +25,9 @@ std::string selfPath() {
   return path;
 }
 
-// Settings a shell might leave: cooked, echoing, with signals from keys, and a few
-// choices of its own so that "back to the defaults" would not pass for "back as found".
-termios startingSettings() {
-  termios t{};
-  t.c_iflag = ICRNL | IXON | IUTF8;
-  t.c_oflag = OPOST | ONLCR;
-  t.c_cflag = CS8 | CREAD | B38400;
-  t.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN | ECHOCTL | ECHOKE;
-  const cc_t chars[] = {3, 28, 8, 21, 4, 0, 1, 0, 17, 19, 26, 0, 18, 15, 23, 22};
-  std::memcpy(t.c_cc, chars, sizeof chars);
-  cfsetispeed(&t, B38400);
-  cfsetospeed(&t, B38400);
-  return t;
-}
-
-bool sameSettings(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-         a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, NCCS) == 0;
-}
+// The settings the children start with: a shell's, with Backspace as its erase character,
+// a choice of its own so that "back to the defaults" would not pass for "back as found".
+termios startingSettings() { return shellTerminalSettings(8); }
 
 bool isRaw(const termios& t) { return !(t.c_lflag & (ICANON | ECHO | ISIG)) && !(t.c_iflag & IXON); }
 
@@ -95,7 +79,7 @@ TEST(TerminalRestore, EveryEndingGivesTheTerminalBack) {
     } else {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
-    EXPECT_TRUE(sameSettings(screen.terminalSettings(), before));
+    EXPECT_TRUE(sameTerminalSettings(screen.terminalSettings(), before));
     EXPECT_FALSE(screen.alternateScreen());
     const std::string& out = screen.output();
     std::string tail = out.substr(out.rfind("\x1b[?1049h"));
@@ -107,7 +91,7 @@ TEST(TerminalRestore, EveryEndingGivesTheTerminalBack) {
 
 TEST_F(EchoChild, StopGivesTheTerminalBackAndContinueTakesItWithARepaint) {
   screen_.signal(SIGTSTP);
-  ASSERT_TRUE(screen_.waitUntil([&] { return sameSettings(screen_.terminalSettings(), before_); }));
+  ASSERT_TRUE(screen_.waitUntil([&] { return sameTerminalSettings(screen_.terminalSettings(), before_); }));
   EXPECT_TRUE(screen_.waitUntil([&] { return !screen_.alternateScreen(); }));
   // While it is stopped the alternate screen is wiped, as another program would.
   screen_.feed("\x1b[?1049h\x1b[2J\x1b[?1049l");
